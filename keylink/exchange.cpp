@@ -1,0 +1,82 @@
+// One exchange with the key: frame, scramble, send, match the reply by its
+// sequence number, extract the answer byte.
+#include "key_link.h"
+#include "key_transport.h"
+
+namespace {
+
+std::uint8_t sequenceNumber = 0;  // byte 1 of the last frame built
+std::uint8_t lastReplyValue = 0;  // answer of the last exchange
+constexpr int kMaxReads = 102;    // reads of one exchange, the first included
+
+bool ReplyMatches(std::uint8_t s) {
+    return keyLink.inputReport[1] == s;
+}
+
+std::uint8_t AnswerFromInputReport() {
+    return static_cast<std::uint8_t>(keyLink.inputReport[3] ^ keyLink.inputReport[2]);
+}
+
+// Waits for the reply that echoes s: the first read at once, then up to 101
+// more with a pause before each. True when it arrived.
+bool AwaitReply(std::uint8_t s) {
+    if (ReceiveReport() != 1) return false;
+    for (int reads = 1; !ReplyMatches(s); ++reads) {
+        if (keyLink.linkState == 0 || reads == kMaxReads) return false;
+        PauseBetweenReads();
+        if (ReceiveReport() != 1) return false;
+    }
+    return true;
+}
+
+// Frames and scrambles the three command bytes, sends the frame and waits
+// for its reply. A lost link is rediscovered first; discovery sizes the
+// buffers, so the frame is filled only after it.
+std::uint8_t Exchange(std::uint8_t byte6, std::uint8_t byte7, std::uint8_t byte8) {
+    keyLink.exchangeFailed = true;
+    if (keyLink.linkState == 0) keyLink.linkState = DiscoverKey();
+    if (keyLink.linkState != 1) return 0;
+
+    // A reply left over from an earlier exchange can never match.
+    keyLink.inputReport[1] = sequenceNumber;
+    const std::uint8_t s = ++sequenceNumber;
+    const std::array<std::uint8_t, 3> command{byte6, byte7, byte8};
+    std::uint8_t* frame = keyLink.outputReport.data();
+    frame[0] = 0;
+    frame[1] = s;
+    for (int i = 0; i < 4; ++i)
+        frame[2 + i] = static_cast<std::uint8_t>(deviceProfile.transportMask[i] ^ (s + i));
+    for (int i = 0; i < 3; ++i) frame[6 + i] = static_cast<std::uint8_t>(command[i] ^ (s + 4 + i));
+
+    if (SendReport() == 1 && AwaitReply(s)) keyLink.exchangeFailed = false;
+    return AnswerFromInputReport();
+}
+
+}  // namespace
+
+std::uint8_t Transact(std::uint8_t command, std::uint8_t argument1, std::uint8_t argument2) {
+    if (keyLink.openedFlag == 0) {
+        keyLink.exchangeFailed = true;
+        return lastReplyValue;
+    }
+    if (command & 0x80) {
+        // Memory access: the address travels in the command's low bits and
+        // the second argument is not sent.
+        lastReplyValue = Exchange(static_cast<std::uint8_t>(command & 0xC0),
+                                  static_cast<std::uint8_t>((command & 0x3F) - 0x60), argument1);
+    } else {
+        lastReplyValue = Exchange(command, argument1, argument2);
+    }
+    return lastReplyValue;
+}
+
+bool LastExchangeFailed() {
+    return keyLink.exchangeFailed;
+}
+
+void ResetKeyLinkState() {
+    keyLink = KeyLink{};
+    deviceProfile = kFactoryProfile;
+    sequenceNumber = 0;
+    lastReplyValue = 0;
+}

@@ -1,0 +1,25 @@
+// The key's commands, each one exchange.
+#include "key_link.h"
+
+std::uint8_t ReadCell(std::uint8_t address) {
+    if (address >= kKeyCellCount) return 0;
+    return Transact(static_cast<std::uint8_t>((address & 0x3F) | 0x80), address, 0);
+}
+
+std::uint8_t WriteCell(std::uint8_t address, std::uint8_t value) {
+    if (address >= kKeyCellCount) return 0;
+    return Transact(static_cast<std::uint8_t>(address | 0xC0), value, 0);
+}
+
+std::uint8_t ReadSerialByte(std::uint8_t n) {
+    return Transact(static_cast<std::uint8_t>(n + 3), 0, 0);
+}
+
+// The status exchange reads serial byte 1: a command every key answers.
+std::uint8_t IsKeyPresent() {
+    if (keyLink.openedFlag == 0) return 1;
+    ReadSerialByte(1);
+    if (keyLink.linkState != 1) return 1;
+    // A key that sent only foreign replies did not answer either.
+    return LastExchangeFailed() ? 1 : 0;
+}

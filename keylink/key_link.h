@@ -1,0 +1,68 @@
+// The link to the USB key: its state, opening it, exchanging framed commands
+// with it and the key's commands built on those exchanges.
+//
+// Portable code: the platform is reached only through the transport seam in
+// key_transport.h.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+// The one key model this program knows.
+struct DeviceProfile {
+    std::array<std::uint8_t, 4> transportMask;
+    std::uint8_t productIdHigh;  // top four bits become the generation on opening
+    std::uint8_t productIdLow;
+};
+
+inline constexpr std::uint16_t kKeyVendorId = 0x10F7;
+inline constexpr DeviceProfile kFactoryProfile{{0x3C, 0xA7, 0x19, 0xE2}, 0x81, 0xE1};
+
+// The framing needs at least these report lengths; a device with shorter
+// reports is not our key.
+inline constexpr std::uint16_t kMinOutputReportLength = 9;
+inline constexpr std::uint16_t kMinInputReportLength = 4;
+
+inline constexpr std::int32_t kOpenedFlagValue = 0x3FF;
+inline constexpr std::uint8_t kKeyCellCount = 59;
+
+// Module-level state of the connection; one for the whole program.
+struct KeyLink {
+    void* writeHandle = nullptr;  // synchronous: queries and output reports
+    void* readHandle = nullptr;   // overlapped: input reports
+    void* readEvent = nullptr;    // created once, reused for every read
+    std::uint16_t inputReportLength = 0;
+    std::uint16_t outputReportLength = 0;
+    std::int32_t linkState = 0;              // 1 while a found key's transfers succeed
+    std::int32_t openedFlag = 0;             // kOpenedFlagValue after a successful OpenKey
+    std::vector<std::uint8_t> outputReport;  // outputReportLength bytes
+    std::vector<std::uint8_t> inputReport;   // inputReportLength bytes
+    // Set by an exchange that got no matching reply (key not opened, link
+    // lost, write failed, read timed out, only foreign replies); its answer
+    // byte then comes from a stale report. Cleared by the next exchange.
+    bool exchangeFailed = false;
+};
+
+extern KeyLink keyLink;
+extern DeviceProfile deviceProfile;
+
+// Opens the key of the given generation (8..15): product ID or 0.
+std::uint16_t OpenKey(std::uint8_t generation);
+
+// One framed exchange: the key's answer byte.
+std::uint8_t Transact(std::uint8_t command, std::uint8_t argument1, std::uint8_t argument2);
+
+// True when the last exchange got no matching reply from the key.
+bool LastExchangeFailed();
+
+// Key commands.
+std::uint8_t ReadCell(std::uint8_t address);
+std::uint8_t WriteCell(std::uint8_t address, std::uint8_t value);
+std::uint8_t ReadSerialByte(std::uint8_t n);
+std::uint8_t IsKeyPresent();  // 0 when the key is opened and answers
+
+// Puts the link back into the state a fresh process starts with (nothing
+// opened, sequence number 0, last reply 0). Platform handles are forgotten,
+// not closed. For tests that need a fresh start within one process.
+void ResetKeyLinkState();

@@ -1,0 +1,18 @@
+// The module-level link state and the report buffers it owns.
+#include "key_link.h"
+#include "key_transport.h"
+
+KeyLink keyLink;
+DeviceProfile deviceProfile = kFactoryProfile;
+
+bool ReportLengthsUsable(std::uint16_t inputLength, std::uint16_t outputLength) {
+    return inputLength >= kMinInputReportLength && outputLength >= kMinOutputReportLength;
+}
+
+void SizeReportBuffers(std::uint16_t inputLength, std::uint16_t outputLength) {
+    keyLink.inputReportLength = inputLength;
+    keyLink.outputReportLength = outputLength;
+    // assign() keeps the capacity, so rediscovering the same key allocates nothing.
+    keyLink.inputReport.assign(inputLength, 0);
+    keyLink.outputReport.assign(outputLength, 0);
+}

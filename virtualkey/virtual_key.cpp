@@ -1,0 +1,120 @@
+// The virtual key's firmware: memory cells, serial number, replies and faults.
+#include "virtual_key.h"
+
+#include <algorithm>
+
+namespace vkey {
+
+namespace {
+
+constexpr std::uint8_t kLoginIdBase = 16;
+constexpr std::uint8_t kLoginPasswordBase = 28;
+constexpr std::uint8_t kKeyPasswordBase = 40;
+constexpr std::size_t kFieldLength = 12;
+
+void PutField(KeyContents& contents, std::uint8_t base, std::string_view text) {
+    for (std::size_t i = 0; i < kFieldLength; ++i)
+        contents.cells[base + i] = i < text.size() ? static_cast<std::uint8_t>(text[i]) : 0;
+}
+
+}  // namespace
+
+KeyContents FactoryInitialContents(std::array<std::uint8_t, 4> serial) {
+    KeyContents contents;
+    contents.serial = serial;
+    contents.cells[kKeyPasswordBase] = kFactoryMark;
+    return contents;
+}
+
+KeyContents ProvisionedContents(std::array<std::uint8_t, 4> serial, std::string_view keyPassword,
+                                std::string_view loginId, std::string_view loginPassword) {
+    KeyContents contents;
+    contents.serial = serial;
+    PutField(contents, kLoginIdBase, loginId);
+    PutField(contents, kLoginPasswordBase, loginPassword);
+    PutField(contents, kKeyPasswordBase, keyPassword);
+    return contents;
+}
+
+VirtualKey::VirtualKey(KeyContents contents, DeviceConfig config)
+    : contents_(contents),
+      config_(config),
+      ring_(kQueuedReports * config.inputReportLength),
+      noiseState_(0x9E3779B9u ^ (contents.serial[0] << 24 | contents.serial[1] << 16 |
+                                 contents.serial[2] << 8 | contents.serial[3])) {}
+
+std::uint8_t VirtualKey::NextNoise() {
+    noiseState_ = noiseState_ * 1664525u + 1013904223u;
+    return static_cast<std::uint8_t>(noiseState_ >> 24);
+}
+
+bool VirtualKey::AcceptOutputReport(const std::uint8_t* report, std::size_t length) {
+    if (!plugged_) return false;
+    if (unplugAfter_ == 0) {
+        plugged_ = false;
+        unplugAfter_ = -1;
+        return false;
+    }
+    if (length != config_.outputReportLength) return false;
+    if (unplugAfter_ > 0) --unplugAfter_;
+    ++exchanges_;
+
+    const DecodedFrame frame = DecodeFrame(report, length);
+    if (frame.kind == FrameKind::Malformed || frame.kind == FrameKind::Other) return true;
+    lastSequence_ = frame.sequence;
+    const std::uint8_t answer = Answer(frame);
+    if (!silent_ && !foreignOnly_) Queue(frame.sequence, answer);
+    return true;
+}
+
+std::uint8_t VirtualKey::Answer(const DecodedFrame& frame) {
+    switch (frame.kind) {
+        case FrameKind::ReadCell:
+            return frame.address < kCellCount ? contents_.cells[frame.address] : 0;
+        case FrameKind::WriteCell:
+            if (frame.address >= kCellCount) return 0;
+            if (refuseAll_ || refused_[frame.address])
+                return static_cast<std::uint8_t>(~frame.value);
+            contents_.cells[frame.address] = frame.value;
+            return frame.value;  // the key echoes the value it stored
+        case FrameKind::ReadSerial:
+            return contents_.serial[frame.serialIndex - 1];
+        default:
+            return 0;
+    }
+}
+
+void VirtualKey::Queue(std::uint8_t sequence, std::uint8_t answer) {
+    const std::size_t length = config_.inputReportLength;
+    if (queued_ == kQueuedReports) {  // the driver drops the oldest report
+        head_ = (head_ + 1) % kQueuedReports;
+        --queued_;
+    }
+    const std::size_t slot = (head_ + queued_) % kQueuedReports;
+    EncodeReply(ring_.data() + slot * length, length, sequence, answer, NextNoise());
+    ++queued_;
+}
+
+bool VirtualKey::TakeInputReport(std::uint8_t* report, std::size_t length) {
+    if (!plugged_ || length != config_.inputReportLength) return false;
+    if (foreignOnly_) {
+        // Replies to nobody: their answers count up, 1 for the first.
+        ++foreignCount_;
+        EncodeReply(report, length, static_cast<std::uint8_t>(lastSequence_ ^ 0x80),
+                    static_cast<std::uint8_t>(foreignCount_), NextNoise());
+        return true;
+    }
+    if (staleReplies_ > 0) {
+        --staleReplies_;
+        EncodeReply(report, length, static_cast<std::uint8_t>(lastSequence_ - 1), 0xEE,
+                    NextNoise());
+        return true;
+    }
+    if (queued_ == 0) return false;
+    std::copy_n(ring_.data() + head_ * length, length, report);
+    head_ = (head_ + 1) % kQueuedReports;
+    --queued_;
+    return true;
+}
+
+}  // namespace vkey

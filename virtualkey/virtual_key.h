@@ -1,0 +1,98 @@
+// A model of the key's firmware and of the faults a real key shows: the
+// virtual key that tests, benchmarks and the virtual-key server run against.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "key_wire.h"
+
+namespace vkey {
+
+inline constexpr std::size_t kCellCount = 59;
+inline constexpr std::uint16_t kVendorId = 0x10F7;
+inline constexpr std::uint16_t kProductId = 0x81E1;
+inline constexpr std::uint8_t kFactoryMark = 0x0D;  // cell 40 of a key without key password
+inline constexpr std::size_t kQueuedReports = 32;   // input reports the driver keeps per device
+
+struct KeyContents {
+    std::array<std::uint8_t, kCellCount> cells{};
+    std::array<std::uint8_t, 4> serial{};
+};
+
+// Factory-initial: all cells zero but cell 40, which holds 0x0D.
+KeyContents FactoryInitialContents(std::array<std::uint8_t, 4> serial);
+
+// A key in use: the three 12-cell fields filled (zero-padded, cut at 12).
+KeyContents ProvisionedContents(std::array<std::uint8_t, 4> serial, std::string_view keyPassword,
+                                std::string_view loginId, std::string_view loginPassword);
+
+struct DeviceConfig {
+    std::uint16_t vendorId = kVendorId;
+    std::uint16_t productId = kProductId;
+    std::uint16_t inputReportLength = 65;
+    std::uint16_t outputReportLength = 65;
+    bool attributesReadable = true;
+};
+
+class VirtualKey {
+public:
+    explicit VirtualKey(KeyContents contents = FactoryInitialContents({1, 2, 3, 4}),
+                        DeviceConfig config = {});
+
+    // Firmware side. An output report is taken when the key is plugged in
+    // and the length is the output report length; false is a failed write.
+    bool AcceptOutputReport(const std::uint8_t* report, std::size_t length);
+    // The oldest queued input report; false when none is queued (a read
+    // would time out). `length` must be the input report length.
+    bool TakeInputReport(std::uint8_t* report, std::size_t length);
+    std::size_t QueuedReplies() const { return queued_ + staleReplies_; }
+
+    // Faults.
+    void Unplug() { plugged_ = false; }
+    void Replug() {
+        plugged_ = true;
+        unplugAfter_ = -1;
+    }
+    void UnplugAfter(int exchanges) { unplugAfter_ = exchanges; }  // counted from now
+    void SetSilent(bool silent) { silent_ = silent; }
+    void QueueStaleReplies(int count) { staleReplies_ += count; }
+    // Every read then gets a reply with a foreign sequence number; their
+    // answers count 1, 2, 3, ... from here on.
+    void SetForeignRepliesOnly(bool on) {
+        foreignOnly_ = on;
+        foreignCount_ = 0;
+    }
+    void RefuseWritesTo(std::uint8_t address) { refused_[address % kCellCount] = true; }
+    void RefuseAllWrites(bool on) { refuseAll_ = on; }
+
+    // Inspection.
+    bool plugged() const { return plugged_; }
+    const DeviceConfig& config() const { return config_; }
+    const KeyContents& contents() const { return contents_; }
+    KeyContents& contents() { return contents_; }
+    int exchanges() const { return exchanges_; }  // output reports taken
+
+private:
+    std::uint8_t Answer(const DecodedFrame& frame);
+    void Queue(std::uint8_t sequence, std::uint8_t answer);
+    std::uint8_t NextNoise();
+
+    KeyContents contents_;
+    DeviceConfig config_;
+    std::vector<std::uint8_t> ring_;  // kQueuedReports input reports
+    std::size_t head_ = 0, queued_ = 0;
+    std::uint8_t lastSequence_ = 0;
+    std::uint32_t noiseState_;
+    int exchanges_ = 0;
+    int unplugAfter_ = -1;
+    int staleReplies_ = 0;
+    std::uint32_t foreignCount_ = 0;
+    bool plugged_ = true, silent_ = false, foreignOnly_ = false, refuseAll_ = false;
+    std::array<bool, kCellCount> refused_{};
+};
+
+}  // namespace vkey
