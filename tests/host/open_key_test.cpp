@@ -1,1 +1,109 @@
-#include <gtest/gtest.h>
+// Opening the key: generation, discovery and what it leaves in the link.
+#include "link_fixture.h"
+
+using inproc::WireEventKind;
+using OpenKeyTest = LinkTest;
+
+TEST_F(OpenKeyTest, GenerationOutOfRangeChangesNothing) {
+    Attach();
+    ASSERT_EQ(0x81E1, OpenKey(8));
+    const KeyLink before = keyLink;
+    inproc::ClearEvents();
+    EXPECT_EQ(0, OpenKey(7));
+    EXPECT_EQ(0, OpenKey(16));
+    EXPECT_EQ(0, OpenKey(0));
+    EXPECT_EQ(0, OpenKey(255));
+    EXPECT_TRUE(inproc::Events().empty());
+    EXPECT_EQ(before.linkState, keyLink.linkState);
+    EXPECT_EQ(before.openedFlag, keyLink.openedFlag);
+    EXPECT_EQ(before.writeHandle, keyLink.writeHandle);
+    EXPECT_EQ(0x81, deviceProfile.productIdHigh);
+    EXPECT_EQ(0xE1, deviceProfile.productIdLow);
+}
+
+TEST_F(OpenKeyTest, OpensTheKeyOrClearsTheFlag) {
+    vkey::VirtualKey& key = Attach();
+    EXPECT_EQ(0x81E1, OpenKey(8));
+    EXPECT_EQ(0x3FF, keyLink.openedFlag);
+    EXPECT_EQ(1, keyLink.linkState);
+    key.Unplug();
+    EXPECT_EQ(0, OpenKey(8));
+    EXPECT_EQ(0, keyLink.openedFlag);
+    EXPECT_EQ(0, keyLink.linkState);
+}
+
+TEST_F(OpenKeyTest, GenerationBecomesTheTopOfTheProductId) {
+    Attach();  // product 0x81E1
+    EXPECT_EQ(0, OpenKey(9));
+    EXPECT_EQ(0x91, deviceProfile.productIdHigh);
+    Attach(vkey::FactoryInitialContents({5, 5, 5, 5}), Foreign(0x10F7, 0x91E1));
+    EXPECT_EQ(0x91E1, OpenKey(9));
+    EXPECT_EQ(inproc::Devices().size() - 1,
+              static_cast<std::size_t>(reinterpret_cast<std::intptr_t>(keyLink.writeHandle) - 1));
+    EXPECT_EQ(0x81E1, OpenKey(8));
+    EXPECT_EQ(reinterpret_cast<void*>(1), keyLink.writeHandle);
+}
+
+TEST_F(OpenKeyTest, FirstMatchingDeviceWinsAndOthersAreClosed) {
+    Attach(vkey::FactoryInitialContents({0, 0, 0, 1}), Foreign(0x046D, 0xC077));
+    Attach(vkey::FactoryInitialContents({0, 0, 0, 2}), Foreign(0x10F7, 0x1234));
+    vkey::DeviceConfig unreadable;
+    unreadable.attributesReadable = false;
+    Attach(vkey::FactoryInitialContents({0, 0, 0, 3}), unreadable);
+    Attach(vkey::ProvisionedContents({0xAA, 0, 0, 4}, "", "", ""));
+    Attach(vkey::ProvisionedContents({0xBB, 0, 0, 5}, "", "", ""));
+    ASSERT_EQ(0x81E1, OpenKey(8));
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(1, inproc::OpenCount(i)) << "device " << i << " examined once";
+        EXPECT_EQ(0, inproc::OpenHandles(i)) << "device " << i << " closed again";
+    }
+    EXPECT_EQ(2, inproc::OpenHandles(3));  // write and read handle
+    EXPECT_EQ(0, inproc::OpenCount(4));
+    EXPECT_EQ(0xAA, ReadSerialByte(1));
+}
+
+TEST_F(OpenKeyTest, ReopeningDoesNotAccumulateHandles) {
+    Attach();
+    for (int i = 0; i < 100; ++i) ASSERT_EQ(0x81E1, OpenKey(8));
+    EXPECT_EQ(2, inproc::OpenHandles(0));
+}
+
+TEST_F(OpenKeyTest, ShortReportsDoNotMatch) {
+    vkey::DeviceConfig shortOutput;
+    shortOutput.outputReportLength = 8;
+    shortOutput.inputReportLength = 65;
+    vkey::DeviceConfig shortInput;
+    shortInput.outputReportLength = 65;
+    shortInput.inputReportLength = 3;
+    Attach(vkey::FactoryInitialContents({0, 0, 0, 1}), shortOutput);
+    Attach(vkey::FactoryInitialContents({0, 0, 0, 2}), shortInput);
+    EXPECT_EQ(0, OpenKey(8));
+
+    vkey::DeviceConfig smallest;
+    smallest.outputReportLength = 9;
+    smallest.inputReportLength = 4;
+    Attach(vkey::FactoryInitialContents({0, 0, 0, 3}), smallest);
+    EXPECT_EQ(0x81E1, OpenKey(8));
+    EXPECT_EQ(3, ReadSerialByte(4));
+    EXPECT_FALSE(LastExchangeFailed());
+}
+
+TEST_F(OpenKeyTest, ReportBuffersFollowTheDiscoveredLengths) {
+    vkey::DeviceConfig small;
+    small.outputReportLength = 9;
+    small.inputReportLength = 9;
+    vkey::VirtualKey& first = Attach(vkey::FactoryInitialContents({1, 0, 0, 0}), small);
+    ASSERT_EQ(0x81E1, OpenKey(8));
+    EXPECT_EQ(9u, keyLink.outputReport.size());
+    EXPECT_EQ(9u, keyLink.inputReport.size());
+    EXPECT_EQ(1, ReadSerialByte(1));
+
+    first.Unplug();
+    Attach(vkey::FactoryInitialContents({2, 0, 0, 0}));  // 65-byte reports
+    ASSERT_EQ(0x81E1, OpenKey(8));
+    EXPECT_EQ(65, keyLink.outputReportLength);
+    EXPECT_EQ(65, keyLink.inputReportLength);
+    EXPECT_EQ(65u, keyLink.outputReport.size());
+    EXPECT_EQ(2, ReadSerialByte(1));
+    EXPECT_FALSE(LastExchangeFailed());
+}
