@@ -51,7 +51,7 @@ std::uint8_t VirtualKey::NextNoise() {
 bool VirtualKey::AcceptOutputReport(const std::uint8_t* report, std::size_t length) {
     if (!plugged_) return false;
     if (unplugAfter_ == 0) {
-        plugged_ = false;
+        Unplug();
         unplugAfter_ = -1;
         return false;
     }

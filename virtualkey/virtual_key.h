@@ -52,7 +52,12 @@ public:
     std::size_t QueuedReplies() const { return queued_ + staleReplies_; }
 
     // Faults.
-    void Unplug() { plugged_ = false; }
+    // Pulling the key out loses the replies the driver still held for it.
+    void Unplug() {
+        plugged_ = false;
+        queued_ = 0;
+        staleReplies_ = 0;
+    }
     void Replug() {
         plugged_ = true;
         unplugAfter_ = -1;

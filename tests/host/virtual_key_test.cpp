@@ -1,1 +1,136 @@
+// The virtual key's own behaviour: the tests of the key link rely on it, so
+// what it refuses and how it answers is checked here against hand-built
+// frames, independent of the program's framing.
 #include <gtest/gtest.h>
+
+#include <array>
+#include <set>
+
+#include "virtual_key.h"
+
+namespace {
+
+// An output report as the firmware expects it, built by hand.
+std::array<std::uint8_t, 65> Frame(std::uint8_t sequence, std::uint8_t command, std::uint8_t arg1,
+                                   std::uint8_t arg2) {
+    std::array<std::uint8_t, 65> report{};
+    report[1] = sequence;
+    for (int i = 0; i < 4; ++i)
+        report[2 + i] = static_cast<std::uint8_t>(vkey::kFirmwareMask[i] ^ (sequence + i));
+    const std::array<std::uint8_t, 3> plain{command, arg1, arg2};
+    for (int i = 0; i < 3; ++i)
+        report[6 + i] = static_cast<std::uint8_t>(plain[i] ^ (sequence + 4 + i));
+    return report;
+}
+
+struct Reply {
+    bool arrived;
+    std::uint8_t sequence;
+    std::uint8_t noise;
+    std::uint8_t answer;
+};
+
+Reply Take(vkey::VirtualKey& key) {
+    std::array<std::uint8_t, 65> report{};
+    const bool arrived = key.TakeInputReport(report.data(), report.size());
+    return {arrived, report[1], report[2], static_cast<std::uint8_t>(report[3] ^ report[2])};
+}
+
+bool Send(vkey::VirtualKey& key, const std::array<std::uint8_t, 65>& report) {
+    return key.AcceptOutputReport(report.data(), report.size());
+}
+
+}  // namespace
+
+TEST(VirtualKeyTest, AnswersReadsWritesAndSerialWithTheSequenceEchoed) {
+    vkey::VirtualKey key(vkey::ProvisionedContents({9, 8, 7, 6}, "pw", "id", "login"));
+    ASSERT_TRUE(Send(key, Frame(5, 0x80, 16 - 0x60, 0)));  // read cell 16
+    Reply reply = Take(key);
+    EXPECT_TRUE(reply.arrived);
+    EXPECT_EQ(5, reply.sequence);
+    EXPECT_EQ('i', reply.answer);
+
+    ASSERT_TRUE(Send(key, Frame(6, 0xC0, static_cast<std::uint8_t>(58 - 0x60), 0x5A)));
+    reply = Take(key);
+    EXPECT_EQ(6, reply.sequence);
+    EXPECT_EQ(0x5A, reply.answer);
+    EXPECT_EQ(0x5A, key.contents().cells[58]);
+
+    ASSERT_TRUE(Send(key, Frame(7, 7, 0, 0)));  // serial byte 4
+    EXPECT_EQ(6, Take(key).answer);
+    EXPECT_FALSE(Take(key).arrived);
+}
+
+TEST(VirtualKeyTest, IgnoresFramesItCannotRead) {
+    vkey::VirtualKey key;
+    std::array<std::uint8_t, 65> badMask = Frame(3, 0x80, 0, 0);
+    badMask[4] ^= 1;
+    EXPECT_TRUE(Send(key, badMask));  // the write itself succeeds
+    std::array<std::uint8_t, 65> badReportId = Frame(3, 0x80, 0, 0);
+    badReportId[0] = 1;
+    EXPECT_TRUE(Send(key, badReportId));
+    EXPECT_TRUE(Send(key, Frame(4, 0x42, 0, 0)));  // not a command of the key
+    EXPECT_FALSE(Take(key).arrived);
+    EXPECT_EQ(0, key.contents().cells[0]);
+}
+
+TEST(VirtualKeyTest, RefusesReportsOfTheWrongLength) {
+    vkey::DeviceConfig config;
+    config.inputReportLength = 9;
+    config.outputReportLength = 9;
+    vkey::VirtualKey key(vkey::FactoryInitialContents({1, 2, 3, 4}), config);
+    const std::array<std::uint8_t, 65> frame = Frame(1, 0x80, 40 - 0x60, 0);
+    EXPECT_FALSE(key.AcceptOutputReport(frame.data(), 65));
+    ASSERT_TRUE(key.AcceptOutputReport(frame.data(), 9));
+    std::array<std::uint8_t, 65> report{};
+    EXPECT_FALSE(key.TakeInputReport(report.data(), 65));
+    ASSERT_TRUE(key.TakeInputReport(report.data(), 9));
+    EXPECT_EQ(vkey::kFactoryMark, report[3] ^ report[2]);
+}
+
+TEST(VirtualKeyTest, NoiseVariesFromReplyToReply) {
+    vkey::VirtualKey key;
+    std::set<std::uint8_t> noises;
+    for (int i = 0; i < 16; ++i) {
+        Send(key, Frame(static_cast<std::uint8_t>(i), 0x80, 40 - 0x60, 0));
+        const Reply reply = Take(key);
+        EXPECT_EQ(vkey::kFactoryMark, reply.answer);
+        noises.insert(reply.noise);
+    }
+    EXPECT_GT(noises.size(), 8u);
+}
+
+TEST(VirtualKeyTest, FaultsBehaveAsTheirNamesSay) {
+    vkey::VirtualKey key;
+    key.RefuseWritesTo(3);
+    Send(key, Frame(1, 0xC0, 3 - 0x60, 0x11));
+    EXPECT_NE(0x11, Take(key).answer);
+    EXPECT_EQ(0, key.contents().cells[3]);
+
+    key.SetSilent(true);
+    Send(key, Frame(2, 0x80, 0, 0));
+    EXPECT_FALSE(Take(key).arrived);
+    key.SetSilent(false);
+
+    key.QueueStaleReplies(2);
+    Send(key, Frame(3, 0x80, 40 - 0x60, 0));
+    EXPECT_EQ(2, Take(key).sequence);
+    EXPECT_EQ(2, Take(key).sequence);
+    EXPECT_EQ(3, Take(key).sequence);
+
+    key.UnplugAfter(1);
+    EXPECT_TRUE(Send(key, Frame(4, 0x80, 0, 0)));
+    EXPECT_FALSE(Send(key, Frame(5, 0x80, 0, 0)));
+    EXPECT_FALSE(key.plugged());
+    EXPECT_FALSE(Take(key).arrived);
+    key.Replug();
+    EXPECT_TRUE(Send(key, Frame(6, 0x80, 40 - 0x60, 0)));
+    EXPECT_EQ(6, Take(key).sequence);
+}
+
+TEST(VirtualKeyTest, KeepsAtMost32RepliesDroppingTheOldest) {
+    vkey::VirtualKey key;
+    for (int i = 0; i < 40; ++i) Send(key, Frame(static_cast<std::uint8_t>(i), 0x80, 0, 0));
+    EXPECT_EQ(8, Take(key).sequence);
+    EXPECT_EQ(31u, key.QueuedReplies());
+}
