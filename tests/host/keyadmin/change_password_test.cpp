@@ -1,0 +1,303 @@
+// The password change against the virtual key: the three ways to change,
+// the checks before any write, and the honest outcome of every write.
+#include "admin_fixture.h"
+#include "expected_texts.h"
+
+namespace {
+
+using inproc::WireEventKind;
+using ChangePasswordTest = AdminTest;
+
+const std::string kKeyCaption = expected::kKeyCaption;
+const std::string kLoginCaption = expected::kLoginCaption;
+const std::string kNotFound = expected::kNotFound;
+const std::string kMismatch = expected::kMismatch;
+const std::string kWrongPassword = expected::kWrongPassword;
+const std::string kChangeFailed = expected::kChangeFailed;
+const std::string kLoginChanged = expected::kLoginChanged;
+const std::string kKeyChanged = expected::kKeyChanged;
+
+// A change: presence, the stored key password, twelve writes, presence.
+std::vector<std::string> ChangeWire(int base) {
+    return AdminTest::Join(
+        {{"S1"}, AdminTest::Cells('R', 40, 12), AdminTest::Cells('W', base, 12), {"S1"}});
+}
+
+void ExpectBox(const std::string& text, const std::string& caption, MessageIcon icon) {
+    const fakewin::MessageBoxCall& box = AdminTest::OnlyBox();
+    EXPECT_EQ(kOwner, box.owner);
+    EXPECT_EQ(text, box.text);
+    EXPECT_EQ(caption, box.caption);
+    EXPECT_EQ(icon, box.icon);
+}
+
+TEST_F(ChangePasswordTest, LoginPasswordChangeAsksNoConfirmation) {
+    vkey::VirtualKey& key = Provisioned("secret", "oldlogin123");
+    fakewin::LoginChangeForm("secret", "newpw");
+    EXPECT_EQ(1, ChangePassword(kOwner));
+
+    EXPECT_EQ(ChangeWire(28), Wire());
+    EXPECT_EQ(Padded("newpw"), Field(key, 28));
+    EXPECT_EQ(Padded("secret"), Field(key, 40));
+    ExpectBox(kLoginChanged, kLoginCaption, MessageIcon::Information);
+    EXPECT_EQ((std::vector<PasswordEdit>{PasswordEdit::Current, PasswordEdit::NewLogin}),
+              Window().editsRead);
+    EXPECT_EQ((std::vector<int>{12, 12}), Window().limits);
+    EXPECT_EQ((std::vector<PasswordEdit>{PasswordEdit::NewLogin, PasswordEdit::Confirm}),
+              Window().editsEmptied);
+    EXPECT_EQ("secret", Window().edits[0]);  // the current password is kept
+    EXPECT_EQ(KeyStatus::Connected, keyIdentity.status);
+    EXPECT_TRUE(Window().menuUpdates.empty());
+    EXPECT_TRUE(PasswordBuffersWiped());
+}
+
+TEST_F(ChangePasswordTest, KeyPasswordChange) {
+    vkey::VirtualKey& key = Provisioned("secret", "login");
+    fakewin::KeyChangeForm("secret", "newkey", "newkey");
+    EXPECT_EQ(1, ChangePassword(kOwner));
+
+    EXPECT_EQ(ChangeWire(40), Wire());
+    EXPECT_EQ(Padded("newkey"), Field(key, 40));
+    EXPECT_EQ(Padded("login"), Field(key, 28));
+    ExpectBox(kKeyChanged, kKeyCaption, MessageIcon::Information);
+    EXPECT_EQ((std::vector<PasswordEdit>{PasswordEdit::NewKey, PasswordEdit::Confirm,
+                                         PasswordEdit::Current}),
+              Window().editsRead);
+    EXPECT_EQ((std::vector<PasswordEdit>{PasswordEdit::NewKey, PasswordEdit::Confirm}),
+              Window().editsEmptied);
+    EXPECT_EQ(KeyStatus::Connected, keyIdentity.status);
+    EXPECT_TRUE(Window().menuUpdates.empty());
+    EXPECT_TRUE(PasswordBuffersWiped());
+}
+
+TEST_F(ChangePasswordTest, ConfirmationMismatchReadsNoCell) {
+    vkey::VirtualKey& key = Provisioned("secret", "login");
+    fakewin::KeyChangeForm("secret", "newkey1", "newkey2");
+    EXPECT_EQ(0, ChangePassword(kOwner));
+    EXPECT_EQ(std::vector<std::string>{"S1"}, Wire());
+    ExpectBox(kMismatch, kKeyCaption, MessageIcon::Warning);
+    EXPECT_TRUE(Window().editsEmptied.empty());
+    EXPECT_EQ(Padded("secret"), Field(key, 40));
+    EXPECT_TRUE(PasswordBuffersWiped());
+}
+
+TEST_F(ChangePasswordTest, WrongCurrentPasswordWritesNothing) {
+    for (bool keyForm : {false, true}) {
+        SCOPED_TRACE(keyForm ? "key password form" : "login password form");
+        inproc::Reset();
+        Provisioned("secret", "login");
+        if (keyForm)
+            fakewin::KeyChangeForm("secreT", "newkey", "newkey");
+        else
+            fakewin::LoginChangeForm("secreT", "newlogin");
+        EXPECT_EQ(1, ChangePassword(kOwner));
+        EXPECT_EQ(Join({{"S1"}, Cells('R', 40, 12)}), Wire());
+        // Both forms carry the key password's caption here.
+        ExpectBox(kWrongPassword, kKeyCaption, MessageIcon::Warning);
+        EXPECT_TRUE(Window().editsEmptied.empty());
+        EXPECT_EQ(KeyStatus::Connected, keyIdentity.status);
+        EXPECT_TRUE(PasswordBuffersWiped());
+    }
+}
+
+TEST_F(ChangePasswordTest, FirstKeyPasswordOfAFactoryInitialKey) {
+    vkey::VirtualKey& key = FactoryInitial();
+    fakewin::KeyChangeForm("", "first", "first");
+    EXPECT_EQ(1, ChangePassword(kOwner));
+
+    EXPECT_EQ(ChangeWire(40), Wire());
+    EXPECT_EQ(Padded("first"), Field(key, 40));
+    EXPECT_EQ(KeyStatus::Connected, keyIdentity.status);
+    ASSERT_EQ(1u, Window().menuUpdates.size());
+    EXPECT_EQ(kOwner, Window().menuUpdates[0].first);
+    EXPECT_EQ(KeyStatus::Connected, Window().menuUpdates[0].second);
+    EXPECT_EQ((std::vector<PasswordEdit>{PasswordEdit::NewKey, PasswordEdit::Confirm}),
+              Window().editsEmptied);
+    ExpectBox(kKeyChanged, kKeyCaption, MessageIcon::Information);
+}
+
+TEST_F(ChangePasswordTest, LoginChangeOnAFactoryInitialKeyIsRefused) {
+    vkey::VirtualKey& key = FactoryInitial();
+    fakewin::LoginChangeForm("", "newlogin");
+    EXPECT_EQ(1, ChangePassword(kOwner));
+    EXPECT_EQ(Join({{"S1"}, Cells('R', 40, 12)}), Wire());
+    ExpectBox(kWrongPassword, kKeyCaption, MessageIcon::Warning);
+    EXPECT_EQ(KeyStatus::Initial, keyIdentity.status);
+    EXPECT_TRUE(Window().menuUpdates.empty());
+    EXPECT_EQ(0x0D, key.contents().cells[40]);
+}
+
+TEST_F(ChangePasswordTest, EmptyNewKeyPasswordIsAccepted) {
+    vkey::VirtualKey& key = Provisioned("secret", "login");
+    fakewin::KeyChangeForm("secret", "", "");
+    ChangePassword(kOwner);
+    ExpectBox(kKeyChanged, kKeyCaption, MessageIcon::Information);
+    EXPECT_EQ(std::string(12, '\0'), Field(key, 40));
+
+    // The empty text is now the key password.
+    fakewin::ViewForm("");
+    ShowLoginPassword(kOwner);
+    EXPECT_EQ(Shown("login"), OnlyBox().text);
+}
+
+TEST_F(ChangePasswordTest, ElevenBytesFillTheFieldUpToItsTerminator) {
+    for (const char* typed : {"abcdefghijk", "abcdefghijklmn"}) {
+        SCOPED_TRACE(typed);
+        inproc::Reset();
+        vkey::VirtualKey& key = Provisioned("secret", "LOGINPASSWD!");
+        fakewin::LoginChangeForm("secret", typed);
+        ChangePassword(kOwner);
+        EXPECT_EQ(Padded("abcdefghijk"), WrittenBytes());
+        EXPECT_EQ(Padded("abcdefghijk"), Field(key, 28));
+        EXPECT_EQ(0, key.contents().cells[39]);
+    }
+}
+
+TEST_F(ChangePasswordTest, NoKeyIsNotFoundInEitherForm) {
+    for (bool keyForm : {false, true}) {
+        fakewin::ResetWindow();
+        keyIdentity.status = KeyStatus::Connected;
+        if (keyForm)
+            fakewin::KeyChangeForm("secret", "a", "b");  // not even the confirmation is checked
+        else
+            fakewin::LoginChangeForm("secret", "newlogin");
+        EXPECT_EQ(1, ChangePassword(kOwner));
+        ExpectBox(kNotFound, kKeyCaption, MessageIcon::Warning);
+        EXPECT_EQ(KeyStatus::NotFound, keyIdentity.status);
+        EXPECT_TRUE(Window().menuUpdates.empty());
+        EXPECT_TRUE(Window().editsRead.empty());
+    }
+    EXPECT_EQ(0, inproc::Count(WireEventKind::Write));
+}
+
+// Lost before the first write: the stored password read so far is stale,
+// and the user hears that the key is gone, not that the password is wrong.
+TEST_F(ChangePasswordTest, KeyLostBeforeTheFirstWriteIsNotFound) {
+    vkey::VirtualKey& key = Provisioned("secret", "login");
+    key.UnplugAfter(1 + 5);
+    fakewin::KeyChangeForm("secret", "newkey", "newkey");
+    EXPECT_EQ(1, ChangePassword(kOwner));
+    EXPECT_EQ(Join({{"S1"}, Cells('R', 40, 5)}), Wire());
+    ExpectBox(kNotFound, kKeyCaption, MessageIcon::Warning);
+    EXPECT_EQ(KeyStatus::NotFound, keyIdentity.status);
+    EXPECT_TRUE(Window().editsEmptied.empty());
+}
+
+// Unplugged after its fifth write: the writes stop at the failed one, no
+// rediscovery follows, the mode's error box is shown and the form keeps
+// its text.
+TEST_F(ChangePasswordTest, KeyUnpluggedAfterItsFifthWrite) {
+    struct Mode {
+        bool keyForm, initial;
+        int base;
+        const std::string& caption;
+    };
+    for (const Mode& mode :
+         {Mode{false, false, 28, kLoginCaption}, Mode{true, false, 40, kKeyCaption},
+          Mode{true, true, 40, kKeyCaption}}) {
+        SCOPED_TRACE(std::to_string(mode.base) + (mode.initial ? " initial" : ""));
+        inproc::Reset();
+        vkey::VirtualKey& key = mode.initial ? FactoryInitial() : Provisioned("secret", "login");
+        key.UnplugAfter(13 + 5);
+        const std::string current = mode.initial ? "" : "secret";
+        if (mode.keyForm)
+            fakewin::KeyChangeForm(current, "abcdefgh", "abcdefgh");
+        else
+            fakewin::LoginChangeForm(current, "abcdefgh");
+        EXPECT_EQ(1, ChangePassword(kOwner));
+
+        EXPECT_EQ(Join({{"S1"}, Cells('R', 40, 12), Cells('W', mode.base, 5)}), Wire());
+        EXPECT_EQ(1, inproc::Count(WireEventKind::WriteFailed));
+        EXPECT_EQ(1, inproc::Count(WireEventKind::Discovery));
+        ExpectBox(kChangeFailed, mode.caption, MessageIcon::Warning);
+        EXPECT_EQ(KeyStatus::NotFound, keyIdentity.status);
+        EXPECT_TRUE(Window().editsEmptied.empty());
+        EXPECT_TRUE(Window().menuUpdates.empty());
+        EXPECT_EQ("abcde", Field(key, mode.base).substr(0, 5));  // nothing is rolled back
+        EXPECT_TRUE(PasswordBuffersWiped());
+    }
+}
+
+TEST_F(ChangePasswordTest, KeyFallingSilentCostsOneTimeout) {
+    Provisioned("secret", "login");
+    fakewin::KeyChangeForm("secret", "newkey", "newkey");
+    Window().onEditRead = [](PasswordEdit edit) {
+        if (edit == PasswordEdit::Current) inproc::Devices()[0].SetSilent(true);
+    };
+    ChangePassword(kOwner);
+    EXPECT_EQ(1, inproc::Count(WireEventKind::ReadTimeout));
+    EXPECT_EQ(Join({{"S1"}, Cells('R', 40, 12), {"W40"}}), Wire());
+    ExpectBox(kChangeFailed, kKeyCaption, MessageIcon::Warning);
+    EXPECT_EQ(KeyStatus::NotFound, keyIdentity.status);
+}
+
+TEST_F(ChangePasswordTest, KeyGoneAfterTheLastWriteFailsThePresenceTest) {
+    vkey::VirtualKey& key = Provisioned("secret", "login");
+    key.UnplugAfter(13 + 12);
+    fakewin::LoginChangeForm("secret", "newlogin");
+    ChangePassword(kOwner);
+    EXPECT_EQ(Join({{"S1"}, Cells('R', 40, 12), Cells('W', 28, 12)}), Wire());
+    EXPECT_EQ(1, inproc::Count(WireEventKind::WriteFailed));
+    ExpectBox(kChangeFailed, kLoginCaption, MessageIcon::Warning);
+    EXPECT_EQ(KeyStatus::NotFound, keyIdentity.status);
+}
+
+// The key answers a write with another value than the one written: the
+// change did not take, whatever the presence test says afterwards.
+TEST_F(ChangePasswordTest, RefusedWriteIsAFailure) {
+    struct Mode {
+        bool keyForm, initial;
+        int base, refused;
+        const std::string& caption;
+    };
+    for (const Mode& mode :
+         {Mode{false, false, 28, 30, kLoginCaption}, Mode{true, false, 40, 45, kKeyCaption},
+          Mode{true, true, 40, 51, kKeyCaption}}) {
+        SCOPED_TRACE(std::to_string(mode.refused) + (mode.initial ? " initial" : ""));
+        inproc::Reset();
+        vkey::VirtualKey& key = mode.initial ? FactoryInitial() : Provisioned("secret", "login");
+        key.RefuseWritesTo(static_cast<std::uint8_t>(mode.refused));
+        const KeyStatus before = keyIdentity.status;
+        const std::string current = mode.initial ? "" : "secret";
+        if (mode.keyForm)
+            fakewin::KeyChangeForm(current, "abcdefgh", "abcdefgh");
+        else
+            fakewin::LoginChangeForm(current, "abcdefgh");
+        EXPECT_EQ(1, ChangePassword(kOwner));
+
+        EXPECT_EQ(ChangeWire(mode.base), Wire());
+        ExpectBox(kChangeFailed, mode.caption, MessageIcon::Warning);
+        EXPECT_EQ(before, keyIdentity.status);  // the key still answers
+        EXPECT_TRUE(Window().editsEmptied.empty());
+        EXPECT_TRUE(Window().menuUpdates.empty());
+        EXPECT_TRUE(PasswordBuffersWiped());
+    }
+}
+
+// Both forms share the new-password text; the bytes after a shorter text
+// are zeros, never the tail of the longer one typed before, nor whatever
+// the edit left in the buffer after the terminator.
+TEST_F(ChangePasswordTest, NoOldTextAfterTheTerminator) {
+    vkey::VirtualKey& key = Provisioned("secret", "login");
+    fakewin::KeyChangeForm("secret", "abcdefghijk", "abcdefghijk");
+    ChangePassword(kOwner);
+    ASSERT_EQ(Padded("abcdefghijk"), Field(key, 40));
+
+    fakewin::LoginChangeForm("abcdefghijk", "xy");
+    inproc::ClearEvents();
+    ChangePassword(kOwner);
+    EXPECT_EQ(Padded("xy"), WrittenBytes());
+    EXPECT_EQ(Padded("xy"), Field(key, 28));
+
+    fakewin::LoginChangeForm("abcdefghijk", "LONGLOGINPW");
+    ChangePassword(kOwner);
+    fakewin::KeyChangeForm("abcdefghijk", "k", "k");
+    Window().scribblesAfterText = true;
+    inproc::ClearEvents();
+    ChangePassword(kOwner);
+    EXPECT_EQ(Padded("k"), WrittenBytes());
+    EXPECT_EQ(Padded("k"), Field(key, 40));
+    ExpectBox(kKeyChanged, kKeyCaption, MessageIcon::Information);
+}
+
+}  // namespace

@@ -1,0 +1,34 @@
+// The texts the tests expect, in code page 949. They live in a source of
+// their own, compiled to code page 949, because the standard headers that
+// the other test sources include do not all convert to it.
+#pragma once
+
+namespace expected {
+
+// Status box.
+extern const char kNotFoundStatus[];
+extern const char kAttachedStatus[];
+extern const char kInitialStatus[];
+
+// Message boxes.
+extern const char kViewCaption[];
+extern const char kKeyCaption[];
+extern const char kLoginCaption[];
+extern const char kNotFound[];
+extern const char kWrongPassword[];
+extern const char kShownBefore[];  // the login-password text around the password
+extern const char kShownAfter[];
+extern const char kMismatch[];
+extern const char kChangeFailed[];
+extern const char kLoginChanged[];
+extern const char kKeyChanged[];
+
+// Hangul typed into the edits.
+extern const char kGaNaDaRaMa[];     // 10 bytes
+extern const char kGaNaDaRaMaBa[];   // 12 bytes
+extern const char kAGaNaDaRaMa[];    // 11 bytes
+extern const char kAGaNaDaRaMaBa[];  // 13 bytes
+extern const char kTtomTimes5[];     // 10 bytes, trail bytes 'c'
+extern const char kTtomTimes6[];     // 12 bytes
+
+}  // namespace expected
