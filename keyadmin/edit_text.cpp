@@ -30,7 +30,6 @@ void KeepWholeCharacters(TextField& text) {
 }
 
 void TakeEditText(PasswordEdit edit, TextField& text) {
-    text.fill(0);
     GetEditText(edit, text.data(), static_cast<int>(kMaxTypedBytes + 1));
     KeepWholeCharacters(text);
 }

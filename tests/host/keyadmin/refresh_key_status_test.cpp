@@ -103,25 +103,33 @@ TEST_F(RefreshTest, NoKeyKeepsTheOldIdentityButReportsNotFound) {
 // last real reply over again. Nothing of it reaches the identity, and no
 // exchange follows the failed one, not even on a second key that is there.
 TEST_F(RefreshTest, KeyLostHalfwayShowsNoStaleBytes) {
-    vkey::VirtualKey& first = Attach(vkey::ProvisionedContents({1, 2, 3, 4}, "k", "alice", ""));
-    RefreshKeyStatus();
-    first.contents() = vkey::ProvisionedContents({9, 8, 7, 6}, "k", "mallory", "");
-    first.UnplugAfter(3);  // presence, serial bytes 1 and 2
-    vkey::VirtualKey silentSpare(vkey::ProvisionedContents({5, 5, 5, 5}, "k", "spare", ""));
-    silentSpare.SetSilent(true);
-    inproc::Devices().push_back(silentSpare);
-    inproc::ClearEvents();
-    Window().statusTexts.clear();
+    const std::vector<std::string> refresh =
+        Join({{"S1", "S1", "S2", "S3", "S4"}, Cells('R', 16, 12), {"R40"}});
+    for (int answered : {1, 3, 5, 11, 17}) {  // presence, serial, serial, login ID, cell 40
+        SCOPED_TRACE(answered);
+        inproc::Reset();
+        fakewin::ResetWindow();
+        Attach(vkey::ProvisionedContents({1, 2, 3, 4}, "k", "alice", ""));
+        RefreshKeyStatus();
+        vkey::VirtualKey silentSpare(vkey::ProvisionedContents({5, 5, 5, 5}, "k", "spare", ""));
+        silentSpare.SetSilent(true);
+        inproc::Devices().push_back(silentSpare);
+        vkey::VirtualKey& first = inproc::Devices()[0];
+        first.contents() = vkey::ProvisionedContents({9, 8, 7, 6}, "k", "mallory", "");
+        first.UnplugAfter(answered);
+        inproc::ClearEvents();
+        Window().statusTexts.clear();
 
-    RefreshKeyStatus();
-    EXPECT_EQ((std::vector<std::string>{"S1", "S1", "S2"}), Wire());
-    EXPECT_EQ(1, inproc::Count(WireEventKind::WriteFailed));
-    EXPECT_EQ(1, inproc::Count(WireEventKind::Discovery));
-    EXPECT_EQ(0, inproc::Count(WireEventKind::ReadTimeout));
-    EXPECT_EQ(KeyStatus::NotFound, keyIdentity.status);
-    EXPECT_EQ(std::vector<std::string>{kNotFoundStatus}, Window().statusTexts);
-    EXPECT_EQ((std::array<std::uint8_t, 4>{1, 2, 3, 4}), keyIdentity.serial);
-    EXPECT_EQ("alice", LoginId());
+        RefreshKeyStatus();
+        EXPECT_EQ(std::vector<std::string>(refresh.begin(), refresh.begin() + answered), Wire());
+        EXPECT_EQ(1, inproc::Count(WireEventKind::WriteFailed));
+        EXPECT_EQ(1, inproc::Count(WireEventKind::Discovery));
+        EXPECT_EQ(0, inproc::Count(WireEventKind::ReadTimeout));
+        EXPECT_EQ(KeyStatus::NotFound, keyIdentity.status);
+        EXPECT_EQ(std::vector<std::string>{kNotFoundStatus}, Window().statusTexts);
+        EXPECT_EQ((std::array<std::uint8_t, 4>{1, 2, 3, 4}), keyIdentity.serial);
+        EXPECT_EQ("alice", LoginId());
+    }
 }
 
 TEST_F(RefreshTest, SilentKeyCostsOneTimeout) {
