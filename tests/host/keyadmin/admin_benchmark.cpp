@@ -78,6 +78,17 @@ void BM_ChangePassword(benchmark::State& state, bool keyForm) {
         state.SkipWithError("change failed");
 }
 
+void BM_SetFirstKeyPassword(benchmark::State& state) {
+    vkey::VirtualKey& key = SetUpKey();
+    RunOperation(state, key, [&key] {
+        key.contents().cells[40] = 0x0D;  // factory-initial again, without an exchange
+        keyIdentity.status = KeyStatus::Initial;
+        fakewin::KeyChangeForm("", "first", "first");
+        ChangePassword(nullptr);
+    });
+    if (keyIdentity.status != KeyStatus::Connected) state.SkipWithError("first password failed");
+}
+
 constexpr int kIterations = 40;
 BENCHMARK(BM_RoundTripAtOneMs)->Iterations(200)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RefreshKeyStatus)
@@ -97,6 +108,10 @@ BENCHMARK_CAPTURE(BM_ChangePassword, login_password, false)
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_ChangePassword, key_password, true)
+    ->Iterations(kIterations)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SetFirstKeyPassword)
     ->Iterations(kIterations)
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
