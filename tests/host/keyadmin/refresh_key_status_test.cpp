@@ -32,16 +32,6 @@ TEST_F(RefreshTest, ReadsPresenceSerialLoginIdAndMark) {
     EXPECT_TRUE(Window().boxes.empty());
 }
 
-TEST_F(RefreshTest, StatusTextsAreCodePage949) {
-    Attach(vkey::ProvisionedContents({1, 2, 3, 4}, "k", "i", "p"));
-    RefreshKeyStatus();
-    // The first word, "the key", as the ANSI window functions expect it.
-    ASSERT_EQ(1u, Window().statusTexts.size());
-    EXPECT_EQ(std::string("\xC0\xCE\xC1\xF5\xC5\xB0\xB0\xA1 ", 9),
-              Window().statusTexts[0].substr(0, 9));
-    EXPECT_EQ("\r\n", Window().statusTexts[0].substr(Window().statusTexts[0].size() - 2));
-}
-
 TEST_F(RefreshTest, FieldContentsAreTakenAsTheyAre) {
     // A login ID filling all 12 cells is shown whole.
     vkey::VirtualKey& key =
