@@ -1,7 +1,10 @@
 // Entry point of the administration tool. The window comes with the window
-// code; until then the program starts and ends at once.
+// code; until then the program opens the key once and ends.
 #include <windows.h>
 
+#include "key_link.h"
+
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    return 0;
+    OpenKey(8);
+    return IsKeyPresent();
 }
