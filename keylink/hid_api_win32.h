@@ -2,8 +2,10 @@
 // uses. The HID headers carry no C linkage of their own.
 #pragma once
 
-#include <setupapi.h>
+// windows.h comes first: the other headers build on it.
 #include <windows.h>
+
+#include <setupapi.h>
 
 extern "C" {
 #include <hidsdi.h>

@@ -1,0 +1,72 @@
+// The virtual devices of the server and the named-pipe instances that carry
+// their reports: each CreateFileA of a device path connects one instance,
+// which is one open handle with an input-report queue of its own, as HID
+// gives each handle. All of it runs on the server's one thread.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "virtual_key.h"
+
+namespace vhid {
+
+struct Device;
+
+// One pipe instance: listening, or connected to one client handle.
+struct PipeInstance {
+    OVERLAPPED io{};    // connect, then reads
+    OVERLAPPED send{};  // writes of replies or input reports
+    HANDLE pipe = INVALID_HANDLE_VALUE;
+    Device* device = nullptr;  // null for the control channel
+    bool connecting = false, connected = false, reading = false, sending = false;
+    bool closed = false;
+    std::vector<std::uint8_t> received;
+    std::deque<std::vector<std::uint8_t>> queue;  // input reports not yet read
+    std::vector<std::uint8_t> inFlight;
+};
+
+struct Device {
+    int id = 0;
+    bool foreign = false;  // no firmware: takes reports, never answers
+    bool plugged = true;
+    std::string name;  // below \\.\pipe
+    vkey::VirtualKey key;
+    std::vector<PipeInstance*> instances;
+    int opens = 0;           // handles ever opened
+    int refusedReports = 0;  // output reports of the wrong length
+};
+
+// The port every pipe instance completes on.
+bool StartPipes();
+HANDLE CompletionPort();
+
+// Devices in enumeration order.
+std::vector<std::unique_ptr<Device>>& Devices();
+Device* FindDevice(int id);
+Device* FindDeviceByName(const std::string& name);
+
+Device* AddDevice(const std::string& instance, bool foreign, vkey::KeyContents contents,
+                  vkey::DeviceConfig config);
+void RemoveDevice(int id);
+void Unplug(Device& device);
+void Replug(Device& device);
+// Hands the replies the key queued to every open handle of the device.
+void DeliverReplies(Device& device);
+// Handles open on the device now.
+int OpenHandles(const Device& device);
+
+// The control channel: listening instances on the control pipe.
+bool ListenForControl(const std::string& instance);
+
+// One completion from the port; `answer` turns a control request into its
+// reply. False when the server should stop.
+using ControlHandler = std::string (*)(const std::string& request, bool& stop);
+bool ServeOneCompletion(ControlHandler answer);
+
+}  // namespace vhid
