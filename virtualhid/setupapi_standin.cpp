@@ -2,8 +2,9 @@
 // of this process's instance announces, in the server's order. Exports just
 // the device-installation functions the program imports.
 #define _SETUPAPI_
-#include <setupapi.h>
 #include <windows.h>
+
+#include <setupapi.h>
 
 #include <cstddef>
 #include <cstring>
