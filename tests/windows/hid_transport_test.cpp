@@ -1,0 +1,168 @@
+// The real Windows HID transport against the virtual-key server: the
+// program's own CreateFileA, WriteFile, overlapped ReadFile, waits and
+// cancels run on Wine's kernel32; only hid.dll and setupapi.dll are the
+// stand-ins next to this executable.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+
+#include "control_client.h"
+#include "key_link.h"
+
+namespace {
+
+const std::string kInstance = "transport-test-" + std::to_string(GetCurrentProcessId());
+PROCESS_INFORMATION server{};
+
+std::string Control(const std::string& request) {
+    std::string reply;
+    EXPECT_TRUE(vhid::ControlRequest(kInstance, request, reply)) << request;
+    EXPECT_TRUE(vhid::ReplyOk(reply)) << request << " -> " << reply;
+    return reply;
+}
+
+// "ok <id>" -> id
+std::string IdOf(const std::string& reply) {
+    return reply.substr(reply.find(' ') + 1);
+}
+
+int OpenHandles(const std::string& id) {
+    std::istringstream in(Control("handles " + id));
+    std::string ok;
+    int open = -1;
+    in >> ok >> open;
+    return open;
+}
+
+int Opens(const std::string& id) {
+    std::istringstream in(Control("handles " + id));
+    std::string ok;
+    int open = -1, opens = -1;
+    in >> ok >> open >> opens;
+    return opens;
+}
+
+class HidTransportTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        SetEnvironmentVariableA("VIRTUALHID_INSTANCE", kInstance.c_str());
+        std::string command = "virtualhid-server.exe " + kInstance;
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                   nullptr, &startup, &server));
+        std::string reply;
+        for (int i = 0; i < 200 && !vhid::ControlRequest(kInstance, "list", reply); ++i) Sleep(25);
+        ASSERT_TRUE(vhid::ReplyOk(reply)) << "the virtual-key server did not start";
+    }
+    static void TearDownTestSuite() {
+        std::string reply;
+        vhid::ControlRequest(kInstance, "quit", reply);
+        WaitForSingleObject(server.hProcess, 5000);
+        CloseHandle(server.hProcess);
+        CloseHandle(server.hThread);
+    }
+    void SetUp() override {
+        Control("clear");
+        OpenKey(8);  // with no device: closes what an earlier test left open
+        ASSERT_EQ(0, keyLink.linkState);
+    }
+};
+
+}  // namespace
+
+TEST_F(HidTransportTest, NoDeviceIsNotFound) {
+    EXPECT_EQ(0, OpenKey(8));
+    EXPECT_EQ(0, keyLink.openedFlag);
+    EXPECT_NE(0, IsKeyPresent());
+}
+
+TEST_F(HidTransportTest, ForeignDevicesAreExaminedClosedAndSkipped) {
+    const std::string other = IdOf(Control("add-device vendor=046d product=c077"));
+    const std::string sameVendor = IdOf(Control("add-device vendor=10f7 product=1234"));
+    const std::string key = IdOf(Control("add-key serial=0a0b0c0d"));
+    ASSERT_EQ(0x81E1, OpenKey(8));
+    EXPECT_EQ(0, IsKeyPresent());
+    EXPECT_EQ(0x0B, ReadSerialByte(2));
+    EXPECT_FALSE(LastExchangeFailed());
+    for (const std::string& id : {other, sameVendor}) {
+        EXPECT_EQ(1, Opens(id)) << "device " << id;
+        EXPECT_EQ(0, OpenHandles(id)) << "device " << id;
+    }
+    EXPECT_EQ(2, OpenHandles(key));
+}
+
+TEST_F(HidTransportTest, FirstOfTwoKeysIsUsed) {
+    Control("add-key serial=01010101");
+    Control("add-key serial=02020202");
+    ASSERT_EQ(0x81E1, OpenKey(8));
+    EXPECT_EQ(0x01, ReadSerialByte(1));
+}
+
+TEST_F(HidTransportTest, ReportLengthsComeFromTheCapabilities) {
+    Control("add-key input=9 output=9");
+    ASSERT_EQ(0x81E1, OpenKey(8));
+    EXPECT_EQ(9, keyLink.inputReportLength);
+    EXPECT_EQ(9, keyLink.outputReportLength);
+    EXPECT_EQ(0x0D, ReadCell(40));
+    EXPECT_FALSE(LastExchangeFailed());
+
+    Control("clear");
+    Control("add-key input=65 output=65 key-password=pw");
+    ASSERT_EQ(0x81E1, OpenKey(8));
+    EXPECT_EQ(65, keyLink.inputReportLength);
+    EXPECT_EQ('p', ReadCell(40));
+
+    Control("clear");
+    Control("add-key input=3 output=65");
+    EXPECT_EQ(0, OpenKey(8)) << "an input report too short for a reply";
+}
+
+TEST_F(HidTransportTest, SilentKeyTimesOutThenAnswersCleanly) {
+    const std::string key = IdOf(Control("add-key key-password=abc"));
+    ASSERT_EQ(0x81E1, OpenKey(8));
+    Control("silent " + key + " on");
+    const DWORD start = GetTickCount();
+    ReadCell(40);
+    const DWORD elapsed = GetTickCount() - start;
+    EXPECT_TRUE(LastExchangeFailed());
+    EXPECT_EQ(0, keyLink.linkState);
+    EXPECT_EQ(kOpenedFlagValue, keyLink.openedFlag);
+    EXPECT_GE(elapsed, 2900u);
+    EXPECT_LT(elapsed, 6000u);
+
+    Control("silent " + key + " off");
+    EXPECT_EQ('a', ReadCell(40));  // re-discovers, then a clean exchange
+    EXPECT_FALSE(LastExchangeFailed());
+    EXPECT_EQ('b', ReadCell(41));
+}
+
+TEST_F(HidTransportTest, KeyPulledOutFailsWithoutWaitingOutTheTimeout) {
+    const std::string key = IdOf(Control("add-key"));
+    ASSERT_EQ(0x81E1, OpenKey(8));
+    Control("unplug " + key);
+    const DWORD start = GetTickCount();
+    ReadCell(40);
+    EXPECT_TRUE(LastExchangeFailed());
+    EXPECT_EQ(0, keyLink.linkState);
+    EXPECT_LT(GetTickCount() - start, 2000u);
+
+    Control("replug " + key);
+    EXPECT_EQ(0x0D, ReadCell(40)) << "the replugged key is found again";
+    EXPECT_FALSE(LastExchangeFailed());
+}
+
+TEST_F(HidTransportTest, RepeatedDiscoveriesLeaveTwoHandlesOnTheKey) {
+    const std::string key = IdOf(Control("add-key"));
+    void* readEvent = nullptr;
+    for (int i = 0; i < 100; ++i) {
+        ASSERT_EQ(0x81E1, OpenKey(8));
+        if (i == 0) readEvent = keyLink.readEvent;
+        EXPECT_EQ(readEvent, keyLink.readEvent) << "one read event for the whole run";
+    }
+    EXPECT_EQ(2, OpenHandles(key));
+    EXPECT_EQ(0, IsKeyPresent());
+}
