@@ -9,25 +9,18 @@
 #include <sstream>
 #include <string>
 
-#include "control_client.h"
 #include "key_link.h"
+#include "virtual_key_server.h"
 
 namespace {
 
-const std::string kInstance = "transport-test-" + std::to_string(GetCurrentProcessId());
-PROCESS_INFORMATION server{};
-
 std::string Control(const std::string& request) {
-    std::string reply;
-    EXPECT_TRUE(vhid::ControlRequest(kInstance, request, reply)) << request;
+    const std::string reply = server::Request(request);
     EXPECT_TRUE(vhid::ReplyOk(reply)) << request << " -> " << reply;
     return reply;
 }
 
-// "ok <id>" -> id
-std::string IdOf(const std::string& reply) {
-    return reply.substr(reply.find(' ') + 1);
-}
+using server::IdOf;
 
 int OpenHandles(const std::string& id) {
     std::istringstream in(Control("handles " + id));
@@ -47,24 +40,8 @@ int Opens(const std::string& id) {
 
 class HidTransportTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        SetEnvironmentVariableA("VIRTUALHID_INSTANCE", kInstance.c_str());
-        std::string command = "virtualhid-server.exe " + kInstance;
-        STARTUPINFOA startup{};
-        startup.cb = sizeof startup;
-        ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                                   nullptr, &startup, &server));
-        std::string reply;
-        for (int i = 0; i < 200 && !vhid::ControlRequest(kInstance, "list", reply); ++i) Sleep(25);
-        ASSERT_TRUE(vhid::ReplyOk(reply)) << "the virtual-key server did not start";
-    }
-    static void TearDownTestSuite() {
-        std::string reply;
-        vhid::ControlRequest(kInstance, "quit", reply);
-        WaitForSingleObject(server.hProcess, 5000);
-        CloseHandle(server.hProcess);
-        CloseHandle(server.hThread);
-    }
+    static void SetUpTestSuite() { ASSERT_TRUE(server::Start()) << "no virtual-key server"; }
+    static void TearDownTestSuite() { server::Stop(); }
     void SetUp() override {
         Control("clear");
         OpenKey(8);  // with no device: closes what an earlier test left open
@@ -165,4 +142,32 @@ TEST_F(HidTransportTest, RepeatedDiscoveriesLeaveTwoHandlesOnTheKey) {
     }
     EXPECT_EQ(2, OpenHandles(key));
     EXPECT_EQ(0, IsKeyPresent());
+}
+
+TEST_F(HidTransportTest, KeyPulledOutWithItsReplyPendingFailsAtOnce) {
+    const std::string key = IdOf(Control("add-key"));
+    ASSERT_EQ(0x81E1, OpenKey(8));
+    Control("unplug-after " + key + " 0");
+    const DWORD start = GetTickCount();
+    ReadCell(40);
+    EXPECT_TRUE(LastExchangeFailed());
+    EXPECT_EQ(0, keyLink.linkState);
+    EXPECT_LT(GetTickCount() - start, 2000u);
+}
+
+TEST_F(HidTransportTest, StaleRepliesAreSkippedAndRefusedWritesShow) {
+    const std::string key = IdOf(Control("add-key key-password=xyz"));
+    ASSERT_EQ(0x81E1, OpenKey(8));
+    Control("stale " + key + " 3");
+    EXPECT_EQ('x', ReadCell(40));
+    EXPECT_FALSE(LastExchangeFailed());
+
+    EXPECT_EQ(0x41, WriteCell(52, 0x41));
+    Control("refuse-writes " + key + " on");
+    EXPECT_NE(0x42, WriteCell(53, 0x42));
+    EXPECT_FALSE(LastExchangeFailed()) << "the key answered; only its echo differs";
+    const std::string cells = IdOf(Control("cells " + key));  // 59 cells, two hex digits each
+    ASSERT_EQ(118u, cells.size()) << cells;
+    EXPECT_EQ("41", cells.substr(2 * 52, 2));
+    EXPECT_EQ("00", cells.substr(2 * 53, 2)) << "a refused write keeps the cell";
 }
