@@ -22,20 +22,25 @@ std::string Control(const std::string& request) {
 
 using server::IdOf;
 
-int OpenHandles(const std::string& id) {
+// The server's "handles <id>" reply: "ok <open now> <opened ever>".
+struct HandleCounts {
+    int open = -1;
+    int opens = -1;
+};
+
+HandleCounts Handles(const std::string& id) {
     std::istringstream in(Control("handles " + id));
     std::string ok;
-    int open = -1;
-    in >> ok >> open;
-    return open;
+    HandleCounts counts;
+    in >> ok >> counts.open >> counts.opens;
+    return counts;
 }
 
+int OpenHandles(const std::string& id) {
+    return Handles(id).open;
+}
 int Opens(const std::string& id) {
-    std::istringstream in(Control("handles " + id));
-    std::string ok;
-    int open = -1, opens = -1;
-    in >> ok >> open >> opens;
-    return opens;
+    return Handles(id).opens;
 }
 
 class HidTransportTest : public ::testing::Test {
