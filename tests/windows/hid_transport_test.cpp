@@ -36,6 +36,18 @@ HandleCounts Handles(const std::string& id) {
     return counts;
 }
 
+// A name=value count from the device's line of the server's "list" reply.
+int ListedCount(const std::string& id, const std::string& name) {
+    std::istringstream lines(Control("list"));
+    std::string line;
+    while (std::getline(lines, line)) {
+        if (line.compare(0, id.size() + 1, id + " ") != 0) continue;
+        const auto at = line.find(" " + name + "=");
+        if (at != std::string::npos) return std::stoi(line.substr(at + name.size() + 2));
+    }
+    return -1;
+}
+
 int OpenHandles(const std::string& id) {
     return Handles(id).open;
 }
@@ -175,4 +187,31 @@ TEST_F(HidTransportTest, StaleRepliesAreSkippedAndRefusedWritesShow) {
     ASSERT_EQ(118u, cells.size()) << cells;
     EXPECT_EQ("41", cells.substr(2 * 52, 2));
     EXPECT_EQ("00", cells.substr(2 * 53, 2)) << "a refused write keeps the cell";
+}
+
+TEST_F(HidTransportTest, ReportsOfTheWrongLengthAreRefused) {
+    const std::string key = IdOf(Control("add-key key-password=len"));
+    ASSERT_EQ(0x81E1, OpenKey(8));
+    ASSERT_EQ('l', ReadCell(40));
+    const int answered = ListedCount(key, "reports");
+
+    // The last frame sent, one byte short of the report: the key never sees it.
+    DWORD written = 0;
+    ASSERT_TRUE(WriteFile(keyLink.writeHandle, keyLink.outputReport.data(),
+                          keyLink.outputReportLength - 1u, &written, nullptr));
+    EXPECT_EQ(1, ListedCount(key, "refused"));
+    EXPECT_EQ(answered, ListedCount(key, "reports"));
+    EXPECT_EQ('e', ReadCell(41));
+    EXPECT_FALSE(LastExchangeFailed());
+
+    // Longer than the report: the write fails, and the link with it.
+    std::string tooLong(keyLink.outputReportLength + 8u, '\0');
+    EXPECT_FALSE(WriteFile(keyLink.writeHandle, tooLong.data(), static_cast<DWORD>(tooLong.size()),
+                           &written, nullptr));
+    EXPECT_EQ(2, ListedCount(key, "refused"));
+    ReadCell(42);
+    EXPECT_TRUE(LastExchangeFailed());
+    EXPECT_EQ(0, keyLink.linkState);
+    EXPECT_EQ('n', ReadCell(42)) << "the next exchange finds the key again";
+    EXPECT_FALSE(LastExchangeFailed());
 }
