@@ -1,0 +1,45 @@
+// The virtual key's memory kept in a file between runs, as a real key keeps
+// its memory between plug-ins: the 59 cells and the serial number, in a short
+// text file with a checksum.
+//
+//   KeyAdmin virtual key memory, format 1
+//   serial 0a0b0c0d
+//   cells <118 hex digits>
+//   check <CRC-32 of the lines above, 8 hex digits>
+//
+// A file that is not such a file, is cut short or is damaged is refused with
+// a message that names it; nothing here ever overwrites such a file.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "virtual_key.h"
+
+namespace vkey {
+
+enum class KeyFileError : std::uint8_t {
+    None,
+    Unreadable,  // cannot be opened or read
+    Empty,
+    Foreign,    // not a virtual key file (or a format this program does not read)
+    Truncated,  // ends before its last line
+    Damaged,    // a line is malformed or the checksum does not match
+};
+
+// The file's text for `contents`.
+std::string FormatKeyFile(const KeyContents& contents);
+
+// Reads `text` into `contents`; on failure `contents` is left as it was.
+KeyFileError ParseKeyFile(std::string_view text, KeyContents& contents);
+
+// Loads the file at `path`. On failure `error` says what is wrong with which
+// file, and `contents` is left as it was.
+bool LoadKeyFile(const std::string& path, KeyContents& contents, std::string& error);
+
+// Writes the file beside `path`, then renames it over `path`, so that the
+// file is always either the old memory or the new, never half of each. On
+// failure `error` names the file and the old file is left as it was.
+bool SaveKeyFile(const std::string& path, const KeyContents& contents, std::string& error);
+
+}  // namespace vkey
