@@ -128,6 +128,43 @@ TEST(VirtualKeyTest, FaultsBehaveAsTheirNamesSay) {
     EXPECT_EQ(6, Take(key).sequence);
 }
 
+// Faults that strike later: n reports are taken as usual, the fault strikes
+// on the one after.
+TEST(VirtualKeyTest, ScheduledFaultsStrikeOnTheReportAfterN) {
+    vkey::VirtualKey key;
+    key.SilentAfter(1);
+    EXPECT_TRUE(Send(key, Frame(1, 0x80, 40 - 0x60, 0)));
+    EXPECT_EQ(1, Take(key).sequence);
+    EXPECT_TRUE(Send(key, Frame(2, 0xC0, 3 - 0x60, 0x33)));  // taken and stored...
+    EXPECT_FALSE(Take(key).arrived);                         // ...but not answered
+    EXPECT_EQ(0x33, key.contents().cells[3]);
+    EXPECT_TRUE(Send(key, Frame(3, 0x80, 3 - 0x60, 0)));
+    EXPECT_FALSE(Take(key).arrived);
+    key.SetSilent(false);
+
+    key.StopTakingWritesAfter(1);
+    EXPECT_TRUE(key.takingWrites());
+    EXPECT_TRUE(Send(key, Frame(4, 0xC0, 4 - 0x60, 0x44)));
+    EXPECT_FALSE(key.takingWrites()) << "the report just taken was the last";
+    EXPECT_FALSE(Send(key, Frame(5, 0xC0, 5 - 0x60, 0x55)));
+    EXPECT_EQ(4, Take(key).sequence);
+    EXPECT_FALSE(Take(key).arrived);
+    EXPECT_EQ(0, key.contents().cells[5]);
+    key.SetTakingWrites(true);
+    EXPECT_TRUE(Send(key, Frame(6, 0x80, 4 - 0x60, 0)));
+    EXPECT_EQ(0x44, Take(key).answer);
+
+    key.StopTakingWritesAfter(0);
+    EXPECT_FALSE(key.takingWrites());
+    key.SetTakingWrites(true);
+
+    key.UnplugAfter(0);
+    key.Unplug();
+    key.Replug();  // a replugged key forgets what was scheduled
+    EXPECT_TRUE(Send(key, Frame(7, 0x80, 0, 0)));
+    EXPECT_EQ(7, Take(key).sequence);
+}
+
 TEST(VirtualKeyTest, KeepsAtMost32RepliesDroppingTheOldest) {
     vkey::VirtualKey key;
     for (int i = 0; i < 40; ++i) Send(key, Frame(static_cast<std::uint8_t>(i), 0x80, 0, 0));

@@ -142,6 +142,13 @@ int DiscoverKey() {
 
 std::int32_t SendReport() {
     const int i = DeviceOf(keyLink.writeHandle);
+    if (i >= 0 && i < static_cast<int>(devices.size()) && devices[i].plugged() &&
+        !devices[i].takingWrites()) {
+        // The write would wait out its limit and be cancelled.
+        Record(WireEventKind::WriteTimeout, i);
+        keyLink.linkState = 0;
+        return 0;
+    }
     const bool sent =
         i >= 0 && i < static_cast<int>(devices.size()) &&
         devices[i].AcceptOutputReport(keyLink.outputReport.data(), keyLink.outputReport.size());

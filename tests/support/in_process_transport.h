@@ -15,6 +15,7 @@ enum class WireEventKind : std::uint8_t {
     Discovery,      // one DiscoverKey; `found` tells the result
     Write,          // an output report the key took
     WriteFailed,    // an output report the key refused (unplugged, wrong length)
+    WriteTimeout,   // an output report the key never took (simulated, no waiting)
     Read,           // an input report delivered
     ReadTimeout,    // no report within the read limit (simulated, no waiting)
     ReadFailed,     // the device is gone
