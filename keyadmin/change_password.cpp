@@ -100,5 +100,6 @@ int CheckAndChange(OwnerWindow window) {
 int ChangePassword(OwnerWindow window) {
     const int result = CheckAndChange(window);
     WipePasswordBuffers();
+    WipeReportBuffers();
     return result;
 }

@@ -44,5 +44,6 @@ int ShowLoginPassword(OwnerWindow window) {
     UnlockAndShow(window);
     WipeBytes(loginPasswordMessage.data(), loginPasswordMessage.size());
     WipePasswordBuffers();
+    WipeReportBuffers();
     return 1;
 }
