@@ -104,7 +104,8 @@ std::uint8_t VirtualKey::Answer(const DecodedFrame& frame) {
 
 void VirtualKey::Queue(std::uint8_t sequence, std::uint8_t answer) {
     const std::size_t length = config_.inputReportLength;
-    if (queued_ == kQueuedReports) {  // the driver drops the oldest report
+    if (length < kMinReplyLength) return;  // no reply fits: the key sends none
+    if (queued_ == kQueuedReports) {       // the driver drops the oldest report
         head_ = (head_ + 1) % kQueuedReports;
         --queued_;
     }
@@ -114,7 +115,7 @@ void VirtualKey::Queue(std::uint8_t sequence, std::uint8_t answer) {
 }
 
 bool VirtualKey::TakeInputReport(std::uint8_t* report, std::size_t length) {
-    if (!plugged_ || length != config_.inputReportLength) return false;
+    if (!plugged_ || length != config_.inputReportLength || length < kMinReplyLength) return false;
     if (foreignOnly_) {
         // Replies to nobody: their answers count up, 1 for the first.
         ++foreignCount_;

@@ -48,7 +48,8 @@ public:
     // failed write.
     bool AcceptOutputReport(const std::uint8_t* report, std::size_t length);
     // The oldest queued input report; false when none is queued (a read
-    // would time out). `length` must be the input report length.
+    // would time out). `length` must be the input report length. A key whose
+    // input report is shorter than a reply sends nothing.
     bool TakeInputReport(std::uint8_t* report, std::size_t length);
     std::size_t QueuedReplies() const { return queued_ + staleReplies_; }
 

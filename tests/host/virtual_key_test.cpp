@@ -88,6 +88,28 @@ TEST(VirtualKeyTest, RefusesReportsOfTheWrongLength) {
     EXPECT_EQ(vkey::kFactoryMark, report[3] ^ report[2]);
 }
 
+// A key whose input report cannot hold a reply (shorter than 4 bytes, or
+// none at all) sends none, whatever fault asks for one, and writes nothing
+// past the report it is handed.
+TEST(VirtualKeyTest, InputReportTooShortForAReplyGetsNone) {
+    for (const std::uint16_t inputLength : {0, 1, 3}) {
+        SCOPED_TRACE(inputLength);
+        vkey::DeviceConfig config;
+        config.inputReportLength = inputLength;
+        config.outputReportLength = 9;
+        vkey::VirtualKey key(vkey::FactoryInitialContents({1, 2, 3, 4}), config);
+        const std::array<std::uint8_t, 65> frame = Frame(1, 0x80, 40 - 0x60, 0);
+        EXPECT_TRUE(key.AcceptOutputReport(frame.data(), 9));
+        key.QueueStaleReplies(1);
+        std::array<std::uint8_t, 8> report;
+        report.fill(0xAA);
+        EXPECT_FALSE(key.TakeInputReport(report.data(), inputLength));
+        key.SetForeignRepliesOnly(true);
+        EXPECT_FALSE(key.TakeInputReport(report.data(), inputLength));
+        for (std::uint8_t byte : report) EXPECT_EQ(0xAA, byte);
+    }
+}
+
 TEST(VirtualKeyTest, NoiseVariesFromReplyToReply) {
     vkey::VirtualKey key;
     std::set<std::uint8_t> noises;

@@ -2,25 +2,9 @@
 // program's own CreateFileA, WriteFile, overlapped ReadFile, waits and
 // cancels run on Wine's kernel32; only hid.dll and setupapi.dll are the
 // stand-ins next to this executable.
-#include <windows.h>
-
-#include <gtest/gtest.h>
-
-#include <sstream>
-#include <string>
-
-#include "key_link.h"
-#include "virtual_key_server.h"
+#include "server_fixture.h"
 
 namespace {
-
-std::string Control(const std::string& request) {
-    const std::string reply = server::Request(request);
-    EXPECT_TRUE(vhid::ReplyOk(reply)) << request << " -> " << reply;
-    return reply;
-}
-
-using server::IdOf;
 
 // The server's "handles <id>" reply: "ok <open now> <opened ever>".
 struct HandleCounts {
@@ -36,18 +20,6 @@ HandleCounts Handles(const std::string& id) {
     return counts;
 }
 
-// A name=value count from the device's line of the server's "list" reply.
-int ListedCount(const std::string& id, const std::string& name) {
-    std::istringstream lines(Control("list"));
-    std::string line;
-    while (std::getline(lines, line)) {
-        if (line.compare(0, id.size() + 1, id + " ") != 0) continue;
-        const auto at = line.find(" " + name + "=");
-        if (at != std::string::npos) return std::stoi(line.substr(at + name.size() + 2));
-    }
-    return -1;
-}
-
 int OpenHandles(const std::string& id) {
     return Handles(id).open;
 }
@@ -55,16 +27,7 @@ int Opens(const std::string& id) {
     return Handles(id).opens;
 }
 
-class HidTransportTest : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() { ASSERT_TRUE(server::Start()) << "no virtual-key server"; }
-    static void TearDownTestSuite() { server::Stop(); }
-    void SetUp() override {
-        Control("clear");
-        OpenKey(8);  // with no device: closes what an earlier test left open
-        ASSERT_EQ(0, keyLink.linkState);
-    }
-};
+using HidTransportTest = ServerTest;
 
 }  // namespace
 
@@ -109,10 +72,6 @@ TEST_F(HidTransportTest, ReportLengthsComeFromTheCapabilities) {
     ASSERT_EQ(0x81E1, OpenKey(8));
     EXPECT_EQ(65, keyLink.inputReportLength);
     EXPECT_EQ('p', ReadCell(40));
-
-    Control("clear");
-    Control("add-key input=3 output=65");
-    EXPECT_EQ(0, OpenKey(8)) << "an input report too short for a reply";
 }
 
 TEST_F(HidTransportTest, SilentKeyTimesOutThenAnswersCleanly) {
@@ -161,15 +120,21 @@ TEST_F(HidTransportTest, RepeatedDiscoveriesLeaveTwoHandlesOnTheKey) {
     EXPECT_EQ(0, IsKeyPresent());
 }
 
+// The key pulls itself out on the write. The server then retires every pipe
+// of the key, the one whose write it is handling included; it must go on
+// serving (its heap checker would end it at a use of the freed pipe).
 TEST_F(HidTransportTest, KeyPulledOutWithItsReplyPendingFailsAtOnce) {
     const std::string key = IdOf(Control("add-key"));
     ASSERT_EQ(0x81E1, OpenKey(8));
-    Control("unplug-after " + key + " 0");
-    const DWORD start = GetTickCount();
-    ReadCell(40);
-    EXPECT_TRUE(LastExchangeFailed());
-    EXPECT_EQ(0, keyLink.linkState);
-    EXPECT_LT(GetTickCount() - start, 2000u);
+    for (int round = 0; round < 3; ++round) {
+        Control("unplug-after " + key + " 1");
+        EXPECT_EQ(0x0D, ReadCell(40));
+        EXPECT_LT(Elapsed([] { ReadCell(41); }), 2000u);
+        EXPECT_TRUE(LastExchangeFailed());
+        EXPECT_EQ(0, keyLink.linkState);
+        ASSERT_TRUE(vhid::ReplyOk(server::Request("list"))) << "the server is gone";
+        Control("replug " + key);
+    }
 }
 
 TEST_F(HidTransportTest, StaleRepliesAreSkippedAndRefusedWritesShow) {
@@ -187,31 +152,4 @@ TEST_F(HidTransportTest, StaleRepliesAreSkippedAndRefusedWritesShow) {
     ASSERT_EQ(118u, cells.size()) << cells;
     EXPECT_EQ("41", cells.substr(2 * 52, 2));
     EXPECT_EQ("00", cells.substr(2 * 53, 2)) << "a refused write keeps the cell";
-}
-
-TEST_F(HidTransportTest, ReportsOfTheWrongLengthAreRefused) {
-    const std::string key = IdOf(Control("add-key key-password=len"));
-    ASSERT_EQ(0x81E1, OpenKey(8));
-    ASSERT_EQ('l', ReadCell(40));
-    const int answered = ListedCount(key, "reports");
-
-    // The last frame sent, one byte short of the report: the key never sees it.
-    DWORD written = 0;
-    ASSERT_TRUE(WriteFile(keyLink.writeHandle, keyLink.outputReport.data(),
-                          keyLink.outputReportLength - 1u, &written, nullptr));
-    EXPECT_EQ(1, ListedCount(key, "refused"));
-    EXPECT_EQ(answered, ListedCount(key, "reports"));
-    EXPECT_EQ('e', ReadCell(41));
-    EXPECT_FALSE(LastExchangeFailed());
-
-    // Longer than the report: the write fails, and the link with it.
-    std::string tooLong(keyLink.outputReportLength + 8u, '\0');
-    EXPECT_FALSE(WriteFile(keyLink.writeHandle, tooLong.data(), static_cast<DWORD>(tooLong.size()),
-                           &written, nullptr));
-    EXPECT_EQ(2, ListedCount(key, "refused"));
-    ReadCell(42);
-    EXPECT_TRUE(LastExchangeFailed());
-    EXPECT_EQ(0, keyLink.linkState);
-    EXPECT_EQ('n', ReadCell(42)) << "the next exchange finds the key again";
-    EXPECT_FALSE(LastExchangeFailed());
 }
