@@ -29,9 +29,10 @@ inline constexpr std::uint8_t kKeyCellCount = 59;
 
 // Module-level state of the connection; one for the whole program.
 struct KeyLink {
-    void* writeHandle = nullptr;  // synchronous: queries and output reports
-    void* readHandle = nullptr;   // overlapped: input reports
+    void* writeHandle = nullptr;  // synchronous: attribute and capability queries
+    void* readHandle = nullptr;   // overlapped: input and output reports, time-limited
     void* readEvent = nullptr;    // created once, reused for every read
+    void* writeEvent = nullptr;   // created once, reused for every write
     std::uint16_t inputReportLength = 0;
     std::uint16_t outputReportLength = 0;
     std::int32_t linkState = 0;              // 1 while a found key's transfers succeed

@@ -29,6 +29,12 @@ int Opens(const std::string& id) {
 
 using HidTransportTest = ServerTest;
 
+// A thread's exchange: ReadCell(41), and its milliseconds into *elapsed.
+DWORD WINAPI ReadCell41(void* elapsed) {
+    *static_cast<DWORD*>(elapsed) = Elapsed([] { ReadCell(41); });
+    return 0;
+}
+
 }  // namespace
 
 TEST_F(HidTransportTest, NoDeviceIsNotFound) {
@@ -135,6 +141,54 @@ TEST_F(HidTransportTest, KeyPulledOutWithItsReplyPendingFailsAtOnce) {
         ASSERT_TRUE(vhid::ReplyOk(server::Request("list"))) << "the server is gone";
         Control("replug " + key);
     }
+}
+
+// A key that stops taking output reports: the write waits out the same
+// limit as a read, is cancelled, and the link is lost; the key never sees
+// the report. Run on a thread of its own, so that a write without a limit
+// fails the test instead of hanging it (pulling the key frees the write).
+TEST_F(HidTransportTest, KeyThatStopsTakingWritesCostsOneTimeout) {
+    const std::string key = IdOf(Control("add-key key-password=abc"));
+    ASSERT_EQ(0x81E1, OpenKey(8));
+    ASSERT_EQ('a', ReadCell(40));
+    const int taken = ListedCount(key, "reports");
+    Control("hang-writes " + key + " on");
+
+    DWORD elapsed = 0;
+    HANDLE exchange = CreateThread(nullptr, 0, ReadCell41, &elapsed, 0, nullptr);
+    ASSERT_NE(nullptr, exchange);
+    if (WaitForSingleObject(exchange, 10000) != WAIT_OBJECT_0) {
+        ADD_FAILURE() << "the write has no time limit";
+        Control("unplug " + key);
+        WaitForSingleObject(exchange, INFINITE);
+    }
+    CloseHandle(exchange);
+    EXPECT_TRUE(LastExchangeFailed());
+    EXPECT_EQ(0, keyLink.linkState);
+    EXPECT_GE(elapsed, 2900u);
+    EXPECT_LT(elapsed, 6000u);
+    EXPECT_EQ(taken, ListedCount(key, "reports"));
+
+    Control("hang-writes " + key + " off");
+    EXPECT_EQ('b', ReadCell(41)) << "found again, and it takes reports again";
+    EXPECT_FALSE(LastExchangeFailed());
+}
+
+// A read that completes short of the input report is no reply, even with
+// the right sequence number in it: the bytes after it are left over from
+// the reply before. (HID never completes a read short; the server hands
+// such a report over only when told to.)
+TEST_F(HidTransportTest, ReadShortOfTheReportIsNoReply) {
+    const std::string key = IdOf(Control("add-key key-password=abc"));
+    ASSERT_EQ(0x81E1, OpenKey(8));
+    Control("deliver-short " + key + " on");
+    ASSERT_EQ('a', ReadCell(40));
+    Control("short-replies " + key + " 1 length=2");  // report ID and sequence number only
+    EXPECT_LT(Elapsed([] { ReadCell(41); }), 2000u);
+    EXPECT_TRUE(LastExchangeFailed());
+    EXPECT_EQ(0, keyLink.linkState);
+    EXPECT_EQ('b', ReadCell(41)) << "the next exchange finds the key again";
+    EXPECT_FALSE(LastExchangeFailed());
 }
 
 TEST_F(HidTransportTest, StaleRepliesAreSkippedAndRefusedWritesShow) {
