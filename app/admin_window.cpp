@@ -76,11 +76,11 @@ void CentreOnScreen(HWND window) {
 
 void CreateControls(HWND window) {
     for (const ControlSpec& control : kControls) {
-        windowState.*control.handle = CreateWindowExA(
-            control.exStyle, control.className, control.text, control.style, control.x, control.y,
-            control.width, control.height, window,
-            reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)), windowState.instance,
-            nullptr);
+        windowState.*control.handle =
+            CreateWindowExA(control.exStyle, control.className, control.text, control.style,
+                            control.x, control.y, control.width, control.height, window,
+                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)),
+                            windowState.instance, nullptr);
     }
     windowState.largeFont = CreateFixedHangulFont(14);
     windowState.smallFont = CreateFixedHangulFont(12);

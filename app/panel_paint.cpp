@@ -92,7 +92,8 @@ void DrawIdentityLines(HDC dc) {
     std::array<char, 256> line{};
     if (keyIdentity.status != KeyStatus::NotFound) {
         const auto& serial = keyIdentity.serial;
-        int length = FormatLine(line, kSerialLineFormat, serial[0], serial[1], serial[2], serial[3]);
+        int length =
+            FormatLine(line, kSerialLineFormat, serial[0], serial[1], serial[2], serial[3]);
         PaintText(dc, kSerialLine, line.data(), length);
         length = FormatLine(line, kLoginLineFormat, keyIdentity.loginId.data());
         PaintText(dc, kLoginLine, line.data(), length);

@@ -6,10 +6,14 @@ namespace {
 
 HWND EditOf(PasswordEdit edit) {
     switch (edit) {
-        case PasswordEdit::Current: return windowState.currentPasswordEdit;
-        case PasswordEdit::NewLogin: return windowState.newLoginPasswordEdit;
-        case PasswordEdit::NewKey: return windowState.newKeyPasswordEdit;
-        case PasswordEdit::Confirm: return windowState.confirmPasswordEdit;
+        case PasswordEdit::Current:
+            return windowState.currentPasswordEdit;
+        case PasswordEdit::NewLogin:
+            return windowState.newLoginPasswordEdit;
+        case PasswordEdit::NewKey:
+            return windowState.newKeyPasswordEdit;
+        case PasswordEdit::Confirm:
+            return windowState.confirmPasswordEdit;
     }
     return nullptr;
 }

@@ -1,0 +1,90 @@
+// The real administrator window, created in the test process against the
+// virtual-key server: commands are sent to it as the menu and the buttons
+// send them, and its message boxes are read and closed by a hook.
+#pragma once
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "admin_window.h"
+#include "key_admin.h"
+
+namespace wintest {
+
+enum class Icon { Warning, Information, Other };
+
+struct Box {
+    std::string text;
+    std::string caption;
+    Icon icon = Icon::Other;
+    HWND owner = nullptr;
+    std::vector<int> buttons;  // control ids of its buttons
+};
+
+// The controls by name, in the order of creation.
+struct NamedControl {
+    const char* name;
+    HWND AdminWindowState::*handle;
+};
+
+inline constexpr std::array<NamedControl, 9> kNamedControls{{
+    {"statusBox", &AdminWindowState::statusBox},
+    {"currentPasswordEdit", &AdminWindowState::currentPasswordEdit},
+    {"newLoginPasswordEdit", &AdminWindowState::newLoginPasswordEdit},
+    {"newKeyPasswordEdit", &AdminWindowState::newKeyPasswordEdit},
+    {"confirmPasswordEdit", &AdminWindowState::confirmPasswordEdit},
+    {"refreshButton", &AdminWindowState::refreshButton},
+    {"okButton", &AdminWindowState::okButton},
+    {"changeButton", &AdminWindowState::changeButton},
+    {"cancelButton", &AdminWindowState::cancelButton},
+}};
+
+// Command ids of the menu and the buttons.
+enum : WORD {
+    kRefresh = 101,
+    kOk = 102,
+    kChange = 103,
+    kCancel = 104,
+    kMenuView = 40006,
+    kMenuChangeLogin = 40001,
+    kMenuChangeKey = 40002,
+    kMenuExit = 40005,
+};
+
+// Message boxes shown since the test began, each closed with OK.
+std::vector<Box>& Boxes();
+
+class AdminWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // One request to the server; the test fails unless it answers "ok".
+    static std::string Control(const std::string& request);
+    // Adds a key ("serial=... key-password=..."); its device id.
+    static std::string AddKey(const std::string& options = "");
+    // The key's 59 cells.
+    static std::string Cells(const std::string& id);
+    // How many output reports the key has taken.
+    static int Reports(const std::string& id);
+
+    // Creates and shows the window as the program does.
+    void Open();
+    void Command(WORD id);
+    // What a click sends: the button's id with the button as source.
+    void Click(HWND button);
+    static void Type(HWND edit, const std::string& text);
+    static std::string Text(HWND window);
+    bool Greyed(UINT item) const;
+    RECT Rect() const;
+
+    HWND window = nullptr;
+    const AdminWindowState& w = windowState;
+};
+
+}  // namespace wintest
