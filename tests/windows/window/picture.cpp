@@ -157,6 +157,16 @@ Picture CaptureClientFromScreen(HWND window) {
     return picture;
 }
 
+Picture CaptureWindowFromScreen(HWND window) {
+    RECT rect{};
+    GetWindowRect(window, &rect);
+    const HDC screen = GetDC(nullptr);
+    Picture picture =
+        CopyFrom(screen, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
+    ReleaseDC(nullptr, screen);
+    return picture;
+}
+
 Difference Compare(const Picture& actual, const Picture& expected,
                    const std::vector<Area>& ignored) {
     Difference difference;

@@ -53,6 +53,9 @@ Picture CaptureWindow(HWND window);
 // The client area of any window, as it shows on the screen.
 Picture CaptureClientFromScreen(HWND window);
 
+// The whole of any window, as it shows on the screen.
+Picture CaptureWindowFromScreen(HWND window);
+
 // Rectangles of a picture: [left, right) x [top, bottom).
 struct Area {
     int left, top, right, bottom;

@@ -13,18 +13,10 @@
 
 #include "admin_window.h"
 #include "key_admin.h"
+#include "message_boxes.h"
+#include "server_requests.h"
 
 namespace wintest {
-
-enum class Icon { Warning, Information, Other };
-
-struct Box {
-    std::string text;
-    std::string caption;
-    Icon icon = Icon::Other;
-    HWND owner = nullptr;
-    std::vector<int> buttons;  // control ids of its buttons
-};
 
 // The controls by name, in the order of creation.
 struct NamedControl {
@@ -59,19 +51,15 @@ enum : WORD {
 // Message boxes shown since the test began, each closed with OK.
 std::vector<Box>& Boxes();
 
+using keyserver::AddKey;
+using keyserver::Cells;
+using keyserver::Control;
+using keyserver::Reports;
+
 class AdminWindowTest : public ::testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;
-
-    // One request to the server; the test fails unless it answers "ok".
-    static std::string Control(const std::string& request);
-    // Adds a key ("serial=... key-password=..."); its device id.
-    static std::string AddKey(const std::string& options = "");
-    // The key's 59 cells.
-    static std::string Cells(const std::string& id);
-    // How many output reports the key has taken.
-    static int Reports(const std::string& id);
 
     // Creates and shows the window as the program does.
     void Open();
