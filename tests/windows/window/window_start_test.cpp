@@ -192,15 +192,15 @@ std::string MenuText(HMENU menu, UINT position) {
     return text;
 }
 
+BOOL CALLBACK AddLanguage(HMODULE, LPCSTR, LPCSTR, WORD language, LONG_PTR found) {
+    reinterpret_cast<std::vector<WORD>*>(found)->push_back(language);
+    return TRUE;
+}
+
 std::vector<WORD> Languages(LPCSTR type, int id) {
     std::vector<WORD> languages;
-    EnumResourceLanguagesA(
-        GetModuleHandleA(nullptr), type, MAKEINTRESOURCEA(id),
-        [](HMODULE, LPCSTR, LPCSTR, WORD language, LONG_PTR found) -> BOOL {
-            reinterpret_cast<std::vector<WORD>*>(found)->push_back(language);
-            return TRUE;
-        },
-        reinterpret_cast<LONG_PTR>(&languages));
+    EnumResourceLanguagesA(GetModuleHandleA(nullptr), type, MAKEINTRESOURCEA(id), AddLanguage,
+                           reinterpret_cast<LONG_PTR>(&languages));
     return languages;
 }
 
