@@ -101,15 +101,9 @@ void EnterChangeKeyPassword(HWND) {
     ShowPanel(true);
     Show(w.newLoginPasswordEdit, false);
     Show(w.newKeyPasswordEdit, true);
+    PrepareForm(true, false);
+    Enable(w.confirmPasswordEdit, true);  // a new key password is typed twice
     Enable(w.currentPasswordEdit, !initial);
-    Empty(w.newLoginPasswordEdit);
-    Empty(w.newKeyPasswordEdit);
-    Empty(w.confirmPasswordEdit);
-    Enable(w.newKeyPasswordEdit, true);
-    Enable(w.confirmPasswordEdit, true);
-    Enable(w.okButton, false);
-    Enable(w.changeButton, true);
-    Enable(w.cancelButton, true);
     SetFocus(w.currentPasswordEdit);
     if (CurrentPasswordTyped()) SetFocus(w.newKeyPasswordEdit);
     if (initial) {

@@ -6,6 +6,8 @@
 
 #include <cstring>
 
+#include "case_names.h"
+#include "command_ids.h"
 #include "expected_texts.h"
 #include "painting_model.h"
 #include "program_driver.h"
@@ -20,17 +22,6 @@ using painting::Labels;
 
 constexpr char kKey[] = "serial=0a00ff81 key-password=1234 login-id=quorvane.me login-password=pw";
 constexpr std::array<std::uint8_t, 4> kSerial{0x0A, 0x00, 0xFF, 0x81};
-
-enum : WORD {
-    kRefresh = 101,
-    kOk = 102,
-    kChange = 103,
-    kCancel = 104,
-    kMenuView = 40006,
-    kMenuChangeLogin = 40001,
-    kMenuChangeKey = 40002,
-    kMenuExit = 40005,
-};
 
 class ProgramTest : public ::testing::Test {
 protected:
@@ -139,8 +130,7 @@ TEST_P(ProgramStartTest, ShowsTheStatusAndIdentityItFoundCentredAt370By285) {
     EXPECT_EQ(280, rect.bottom - rect.top);
 }
 
-INSTANTIATE_TEST_SUITE_P(Keys, ProgramStartTest, ::testing::ValuesIn(kStartCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Keys, ProgramStartTest, ::testing::ValuesIn(kStartCases), CaseName());
 
 TEST_F(ProgramTest, ASecondStartEndsAtOnceWithZeroAndLeavesTheFirstAsItWas) {
     const std::string key = AddKey(kKey);

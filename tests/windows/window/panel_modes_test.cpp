@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "case_names.h"
 #include "expected_texts.h"
 #include "window_fixture.h"
 
@@ -165,10 +166,6 @@ protected:
         return sizes;
     }
 
-    std::array<bool, 3> Menu() const {
-        return {Greyed(kMenuView), Greyed(kMenuChangeLogin), Greyed(kMenuChangeKey)};
-    }
-
     const char* FocusName() const {
         for (const NamedControl& control : kNamedControls)
             if (w.*control.handle == GetFocus()) return control.name;
@@ -184,7 +181,7 @@ TEST_P(PanelModeTest, LeavesEachControlAsTabled) {
     const HWND edits[] = {w.currentPasswordEdit, w.newLoginPasswordEdit, w.newKeyPasswordEdit,
                           w.confirmPasswordEdit};
     for (int i = 0; i < 4; ++i) Type(edits[i], i == 0 && !c.typeCurrent ? "" : kTyped[i]);
-    const auto menu = Menu();
+    const auto menu = PasswordItemsGreyed();
 
     const std::vector<int> heights = Heights(c.event);
 
@@ -210,11 +207,10 @@ TEST_P(PanelModeTest, LeavesEachControlAsTabled) {
     // here (the refresh finds the same key).
     const std::vector<int> nudged{281, 280};
     EXPECT_EQ(c.event == kCancel ? std::vector<int>{} : nudged, heights);
-    EXPECT_EQ(menu, Menu());
+    EXPECT_EQ(menu, PasswordItemsGreyed());
 }
 
-INSTANTIATE_TEST_SUITE_P(Events, PanelModeTest, ::testing::ValuesIn(kModeCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Events, PanelModeTest, ::testing::ValuesIn(kModeCases), CaseName());
 
 using PanelTest = PanelModeTest;
 

@@ -2,6 +2,7 @@
 // place, colour, font), and the pixels that reach the window (banner,
 // identity lines, labels, separator, background), with a screenshot of the
 // window in each state.
+#include "case_names.h"
 #include "painting_model.h"
 #include "text_out_recorder.h"
 #include "window_fixture.h"
@@ -192,8 +193,7 @@ TEST_P(PanelPaintTest, ShowsBannerLinesLabelsSeparatorAndBackgroundExactly) {
     EXPECT_EQ(picture::kBackground, actual.At(357, 47)) << "past the banner's corner";
 }
 
-INSTANTIATE_TEST_SUITE_P(States, PanelPaintTest, ::testing::ValuesIn(kPaintCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(States, PanelPaintTest, ::testing::ValuesIn(kPaintCases), CaseName());
 
 // The labels' colours in each form: plain labels black, etched ones a white
 // highlight and a grey face, nothing else but the background.

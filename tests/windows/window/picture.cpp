@@ -146,25 +146,30 @@ Picture CaptureWindow(HWND window) {
     return picture;
 }
 
+namespace {
+
+// `width` x `height` pixels of the screen from (x, y).
+Picture FromScreen(int x, int y, int width, int height) {
+    const HDC screen = GetDC(nullptr);
+    Picture picture = CopyFrom(screen, x, y, width, height);
+    ReleaseDC(nullptr, screen);
+    return picture;
+}
+
+}  // namespace
+
 Picture CaptureClientFromScreen(HWND window) {
     RECT client{};
     GetClientRect(window, &client);
     POINT origin{0, 0};
     ClientToScreen(window, &origin);
-    const HDC screen = GetDC(nullptr);
-    Picture picture = CopyFrom(screen, origin.x, origin.y, client.right, client.bottom);
-    ReleaseDC(nullptr, screen);
-    return picture;
+    return FromScreen(origin.x, origin.y, client.right, client.bottom);
 }
 
 Picture CaptureWindowFromScreen(HWND window) {
     RECT rect{};
     GetWindowRect(window, &rect);
-    const HDC screen = GetDC(nullptr);
-    Picture picture =
-        CopyFrom(screen, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
-    ReleaseDC(nullptr, screen);
-    return picture;
+    return FromScreen(rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
 }
 
 Difference Compare(const Picture& actual, const Picture& expected,

@@ -81,6 +81,10 @@ bool AdminWindowTest::Greyed(UINT item) const {
     return (state & (MF_GRAYED | MF_DISABLED)) != 0;
 }
 
+std::array<bool, 3> AdminWindowTest::PasswordItemsGreyed() const {
+    return {Greyed(kMenuView), Greyed(kMenuChangeLogin), Greyed(kMenuChangeKey)};
+}
+
 RECT AdminWindowTest::Rect() const {
     RECT rect{};
     GetWindowRect(window, &rect);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "admin_window.h"
+#include "command_ids.h"
 #include "key_admin.h"
 #include "message_boxes.h"
 #include "server_requests.h"
@@ -36,18 +37,6 @@ inline constexpr std::array<NamedControl, 9> kNamedControls{{
     {"cancelButton", &AdminWindowState::cancelButton},
 }};
 
-// Command ids of the menu and the buttons.
-enum : WORD {
-    kRefresh = 101,
-    kOk = 102,
-    kChange = 103,
-    kCancel = 104,
-    kMenuView = 40006,
-    kMenuChangeLogin = 40001,
-    kMenuChangeKey = 40002,
-    kMenuExit = 40005,
-};
-
 // Message boxes shown since the test began, each closed with OK.
 std::vector<Box>& Boxes();
 
@@ -69,6 +58,8 @@ protected:
     static void Type(HWND edit, const std::string& text);
     static std::string Text(HWND window);
     bool Greyed(UINT item) const;
+    // Whether the three password items are greyed, in menu order.
+    std::array<bool, 3> PasswordItemsGreyed() const;
     RECT Rect() const;
 
     HWND window = nullptr;

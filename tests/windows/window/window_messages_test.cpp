@@ -3,6 +3,7 @@
 // holds afterwards, the key status and the menu.
 #include <cstring>
 
+#include "case_names.h"
 #include "expected_texts.h"
 #include "window_fixture.h"
 
@@ -86,12 +87,7 @@ void PrintTo(const BoxCase& box, std::ostream* out) {
     *out << box.name;
 }
 
-class MessageBoxTest : public AdminWindowTest, public ::testing::WithParamInterface<BoxCase> {
-protected:
-    std::array<bool, 3> Menu() const {
-        return {Greyed(kMenuView), Greyed(kMenuChangeLogin), Greyed(kMenuChangeKey)};
-    }
-};
+class MessageBoxTest : public AdminWindowTest, public ::testing::WithParamInterface<BoxCase> {};
 
 TEST_P(MessageBoxTest, ShowsItsOneBoxAndLeavesTheKeyAsItShould) {
     const BoxCase& c = GetParam();
@@ -102,7 +98,7 @@ TEST_P(MessageBoxTest, ShowsItsOneBoxAndLeavesTheKeyAsItShould) {
     Type(c.mode == kMenuChangeLogin ? w.newLoginPasswordEdit : w.newKeyPasswordEdit, c.newPassword);
     Type(w.confirmPasswordEdit, c.confirm);
     const bool firstKeyPassword = keyIdentity.status == KeyStatus::Initial;
-    const auto menu = Menu();
+    const auto menu = PasswordItemsGreyed();
     if (c.fault) {
         std::string request = c.fault;
         request.replace(request.find("{id}"), 4, key);
@@ -127,12 +123,11 @@ TEST_P(MessageBoxTest, ShowsItsOneBoxAndLeavesTheKeyAsItShould) {
     }
     // Only the first key password changes the menu: then all is allowed.
     const std::array<bool, 3> enabled{false, false, false};
-    EXPECT_EQ(firstKeyPassword ? enabled : menu, Menu());
+    EXPECT_EQ(firstKeyPassword ? enabled : menu, PasswordItemsGreyed());
     EXPECT_EQ(c.current, Text(w.currentPasswordEdit)) << "never emptied by an operation";
 }
 
-INSTANTIATE_TEST_SUITE_P(Operations, MessageBoxTest, ::testing::ValuesIn(kBoxCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Operations, MessageBoxTest, ::testing::ValuesIn(kBoxCases), CaseName());
 
 using OperationTest = MessageBoxTest;
 

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "case_names.h"
 #include "expected_texts.h"
 #include "window_fixture.h"
 #include "window_texts.h"
@@ -58,8 +59,7 @@ TEST_P(WindowStartTest, ShowsTheKeysStatusGreysTheMenuAndIsCentred) {
     EXPECT_EQ(start.status, Text(w.statusBox));
 }
 
-INSTANTIATE_TEST_SUITE_P(Keys, WindowStartTest, ::testing::ValuesIn(kStartCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Keys, WindowStartTest, ::testing::ValuesIn(kStartCases), CaseName());
 
 using WindowTest = AdminWindowTest;
 
