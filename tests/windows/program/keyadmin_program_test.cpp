@@ -262,26 +262,6 @@ TEST_F(ProgramTest, FindsAKeyThatWasPulledAndPluggedBackIn) {
     EXPECT_EQ(0, difference.count) << "pixels differ:" << difference.firstFew;
 }
 
-TEST_F(ProgramTest, PaintsTheFormOfEachMode) {
-    AddKey(kKey);
-    Start();
-    struct Mode {
-        WORD command;
-        Labels labels;
-        const char* name;
-    };
-    for (const Mode& mode :
-         {Mode{kMenuView, Labels::ViewLoginPassword, "view-login-password"},
-          Mode{kMenuChangeLogin, Labels::ChangeLoginPassword, "change-login-password"},
-          Mode{kMenuChangeKey, Labels::ChangeKeyPassword, "change-key-password"}}) {
-        app.Send(mode.command);
-        const picture::Difference difference =
-            Painted(painting::SerialLine(kSerial), painting::LoginLine("quorvane.me"), mode.labels,
-                    mode.name);
-        EXPECT_EQ(0, difference.count) << mode.name << " pixels differ:" << difference.firstFew;
-    }
-}
-
 TEST_F(ProgramTest, ClosingTheWindowEndsTheProgramWithZero) {
     Start();
     PostMessageA(app.window, WM_SYSCOMMAND, SC_CLOSE, 0);
