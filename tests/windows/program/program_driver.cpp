@@ -66,16 +66,16 @@ Program::~Program() {
     }
 }
 
-bool Program::Launch() {
-    std::string command = "keyadmin.exe";
+bool Program::Launch(const char* commandLine) {
+    std::string command = commandLine;
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     return CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                           &startup, &process) != FALSE;
 }
 
-bool Program::Start() {
-    if (!Launch()) return false;
+bool Program::Start(const char* commandLine) {
+    if (!Launch(commandLine)) return false;
     for (int i = 0; i < 400 && !window; ++i) {
         window = FindOfProcess(process.dwProcessId, "KeyAdminWClass");
         if (!window) Sleep(25);

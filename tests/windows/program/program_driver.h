@@ -33,11 +33,12 @@ public:
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
 
-    // Starts keyadmin.exe from the working directory.
-    bool Launch();
+    // Starts keyadmin.exe from the working directory, or the program that
+    // the command line names.
+    bool Launch(const char* commandLine = "keyadmin.exe");
     // Launches it and waits until its window is up and its message loop
     // runs; false otherwise.
-    bool Start();
+    bool Start(const char* commandLine = "keyadmin.exe");
     // Waits for the process to end: its exit code, or -1 if it did not end.
     int WaitForExit(DWORD milliseconds = 10000);
     // Ends a process that would not end.
