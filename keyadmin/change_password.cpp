@@ -12,12 +12,17 @@ struct ChangeMode {
     const char* caption;
     const char* changedMessage;
     PasswordEdit newPasswordEdit;
+    // A key password half written unlocks nothing, so a refused write puts
+    // the old bytes back; they were read just before. The old login password
+    // is never read by a change, so it cannot be put back.
+    bool restoresOnRefusal;
 };
 
 constexpr ChangeMode kLoginPasswordChange{kLoginPasswordBase, kChangeLoginPasswordCaption,
-                                          kLoginPasswordChangedMessage, PasswordEdit::NewLogin};
+                                          kLoginPasswordChangedMessage, PasswordEdit::NewLogin,
+                                          false};
 constexpr ChangeMode kKeyPasswordChange{kKeyPasswordBase, kChangeKeyPasswordCaption,
-                                        kKeyPasswordChangedMessage, PasswordEdit::NewKey};
+                                        kKeyPasswordChangedMessage, PasswordEdit::NewKey, true};
 
 void Warn(OwnerWindow window, const char* text, const char* caption) {
     ShowMessage(window, text, caption, MessageIcon::Warning);
@@ -28,17 +33,30 @@ void ReportKeyNotFound(OwnerWindow window) {
     Warn(window, kKeyNotFoundMessage, kChangeKeyPasswordCaption);
 }
 
-// Writes the new password text to the mode's field and confirms it with the
-// presence test. True when every cell echoed its byte and the key still
-// answers afterwards. A key that stopped answering during the writes is not
-// asked again: a silent key would cost a second read timeout.
+// Writes the new password text to the mode's field. True when every cell
+// echoed its byte and the key still answers afterwards.
+// - A cell that echoes another byte ends the writes there. The key answered,
+//   so it is still there; a key password gets its old bytes back, the refused
+//   cell included (what the key made of that write is unknown).
+// - A key that stopped answering during the writes is not asked again: a
+//   silent key would cost a second read timeout, and a pulled one cannot be
+//   mended from here. Nothing is rolled back.
 bool WriteNewPassword(const ChangeMode& mode) {
-    const WriteOutcome outcome = WriteField(mode.base, passwordBuffers.newPasswordText);
-    if (outcome == WriteOutcome::LinkLost || IsKeyPresent() != 0) {
-        keyIdentity.status = KeyStatus::NotFound;
-        return false;
+    std::size_t cellsSent = 0;
+    switch (WriteField(mode.base, passwordBuffers.newPasswordText, cellsSent)) {
+        case WriteOutcome::Written:
+            if (IsKeyPresent() == 0) return true;
+            break;
+        case WriteOutcome::Refused:
+            if (!mode.restoresOnRefusal ||
+                RestoreCells(mode.base, passwordBuffers.storedKeyPassword, cellsSent))
+                return false;
+            break;
+        case WriteOutcome::LinkLost:
+            break;
     }
-    return outcome == WriteOutcome::Written;
+    keyIdentity.status = KeyStatus::NotFound;
+    return false;
 }
 
 int Change(OwnerWindow window, const ChangeMode& mode, bool firstKeyPassword) {
@@ -100,5 +118,6 @@ int CheckAndChange(OwnerWindow window) {
 int ChangePassword(OwnerWindow window) {
     const int result = CheckAndChange(window);
     WipePasswordBuffers();
+    WipeReportBuffers();
     return result;
 }

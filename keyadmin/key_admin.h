@@ -1,7 +1,8 @@
 // Key administration: the key's status and identity, and the three
 // operations behind the window's buttons. Each operation opens the key
 // again, stops at the first exchange that gets no reply, and reports its
-// outcome in the status box or in a message box.
+// outcome in the status box or in a message box. When it ends, the password
+// buffers and the key link's report buffers are wiped.
 #pragma once
 
 #include "admin_window_ops.h"

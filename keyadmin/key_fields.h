@@ -2,6 +2,7 @@
 // ascending address order, stopping at the first exchange that gets no reply.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
@@ -19,10 +20,16 @@ bool ReadField(std::uint8_t base, TextField& field);
 
 enum class WriteOutcome : std::uint8_t {
     Written,   // every cell echoed the byte written
-    Refused,   // the key answered every write, but an echo differed from its byte
+    Refused,   // a cell echoed another byte; the cells after it were not sent
     LinkLost,  // an exchange got no reply; the cells after it were not sent
 };
 
-// Writes the first 12 bytes of `text` to the field at `base`, comparing each
-// echo with the byte written.
-WriteOutcome WriteField(std::uint8_t base, const TextField& text);
+// Writes the first 12 bytes of `text` to the field at `base` and stops at
+// the first cell that does not echo its byte. `cellsSent` is the number of
+// cells a write was sent to, the last one included.
+WriteOutcome WriteField(std::uint8_t base, const TextField& text, std::size_t& cellsSent);
+
+// Writes the first `count` bytes of `old` back to the field at `base`, going
+// on past a cell that does not echo its byte. False when an exchange got no
+// reply: the cells after it keep what the interrupted write left.
+bool RestoreCells(std::uint8_t base, const TextField& old, std::size_t count);

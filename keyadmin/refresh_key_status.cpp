@@ -37,5 +37,6 @@ int RefreshKeyStatus() {
         }
     }
     SetStatusText(message);
+    WipeReportBuffers();
     return 1;
 }

@@ -42,7 +42,8 @@ void UnlockAndShow(OwnerWindow window) {
 
 int ShowLoginPassword(OwnerWindow window) {
     UnlockAndShow(window);
-    WipeSecret(loginPasswordMessage.data(), loginPasswordMessage.size());
+    WipeBytes(loginPasswordMessage.data(), loginPasswordMessage.size());
     WipePasswordBuffers();
+    WipeReportBuffers();
     return 1;
 }

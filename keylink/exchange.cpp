@@ -2,6 +2,7 @@
 // sequence number, extract the answer byte.
 #include "key_link.h"
 #include "key_transport.h"
+#include "wipe_bytes.h"
 
 namespace {
 
@@ -15,6 +16,15 @@ bool ReplyMatches(std::uint8_t s) {
 
 std::uint8_t AnswerFromInputReport() {
     return static_cast<std::uint8_t>(keyLink.inputReport[3] ^ keyLink.inputReport[2]);
+}
+
+// The transport sized the buffers; whatever it did, a frame needs nine bytes
+// and a reply four, and each buffer must hold the length that goes over the
+// wire.
+bool ReportBuffersUsable() {
+    return keyLink.outputReport.size() == keyLink.outputReportLength &&
+           keyLink.inputReport.size() == keyLink.inputReportLength &&
+           ReportLengthsUsable(keyLink.inputReportLength, keyLink.outputReportLength);
 }
 
 // Waits for the reply that echoes s: the first read at once, then up to 101
@@ -35,7 +45,7 @@ bool AwaitReply(std::uint8_t s) {
 std::uint8_t Exchange(std::uint8_t byte6, std::uint8_t byte7, std::uint8_t byte8) {
     keyLink.exchangeFailed = true;
     if (keyLink.linkState == 0) keyLink.linkState = DiscoverKey();
-    if (keyLink.linkState != 1) return 0;
+    if (keyLink.linkState != 1 || !ReportBuffersUsable()) return 0;
 
     // A reply left over from an earlier exchange can never match.
     keyLink.inputReport[1] = sequenceNumber;
@@ -72,6 +82,12 @@ std::uint8_t Transact(std::uint8_t command, std::uint8_t argument1, std::uint8_t
 
 bool LastExchangeFailed() {
     return keyLink.exchangeFailed;
+}
+
+void WipeReportBuffers() {
+    WipeBytes(keyLink.outputReport.data(), keyLink.outputReport.size());
+    WipeBytes(keyLink.inputReport.data(), keyLink.inputReport.size());
+    lastReplyValue = 0;
 }
 
 void ResetKeyLinkState() {

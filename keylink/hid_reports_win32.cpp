@@ -1,5 +1,8 @@
-// Output and input reports on the key's HID interface: synchronous writes on
-// the write handle, overlapped reads with a time limit on the read handle.
+// Output and input reports on the key's HID interface, both overlapped on the
+// read handle with a time limit, each direction with an event of its own.
+// The write handle, opened for synchronous transfers, carries the attribute
+// and capability queries only: a synchronous write would wait for good on a
+// key that stops taking output reports.
 #include "hid_api_win32.h"
 #include "hid_read_channel_win32.h"
 #include "key_link.h"
@@ -7,7 +10,8 @@
 
 namespace {
 
-OVERLAPPED readOverlapped{};  // offsets 0; its event is keyLink.readEvent
+OVERLAPPED readOverlapped{};   // offsets 0; its event is keyLink.readEvent
+OVERLAPPED writeOverlapped{};  // offsets 0; its event is keyLink.writeEvent
 
 void CloseIfOpen(void*& handle) {
     if (!handle) return;
@@ -23,48 +27,63 @@ void* OpenDevicePath(const char* devicePath, DWORD flags) {
     return handle == INVALID_HANDLE_VALUE ? nullptr : handle;
 }
 
+// Creates the manual-reset event of one direction on first use and points
+// its overlapped record at it; later discoveries reuse both.
+bool EnsureEvent(void*& event, OVERLAPPED& overlapped, BOOL initiallySignalled) {
+    if (!event) {
+        event = CreateEventA(nullptr, TRUE, initiallySignalled, "");
+        overlapped = OVERLAPPED{};
+        overlapped.hEvent = event;
+    }
+    return event != nullptr;
+}
+
+// Waits for an overlapped transfer of `length` bytes on the read handle that
+// `started` began, at most `limitMs`. A transfer that fails at once or
+// completes with an error (the key was pulled out), or moves fewer bytes
+// than the report, ends the link at once; one that does not complete within
+// the limit is cancelled, and the call returns only when the cancellation
+// has completed, so that the buffer is never touched after the call. A wait
+// that fails is treated as a timeout: the transfer may still be pending.
+void FinishTransfer(BOOL started, OVERLAPPED& overlapped, DWORD length, DWORD limitMs) {
+    DWORD transferred = 0;
+    bool done = false;
+    if (!started && GetLastError() != ERROR_IO_PENDING) {
+        done = false;
+    } else if (WaitForSingleObject(overlapped.hEvent, limitMs) != WAIT_OBJECT_0) {
+        CancelIo(keyLink.readHandle);
+        GetOverlappedResult(keyLink.readHandle, &overlapped, &transferred, TRUE);
+    } else {
+        done = GetOverlappedResult(keyLink.readHandle, &overlapped, &transferred, FALSE) &&
+               transferred == length;
+    }
+    ResetEvent(overlapped.hEvent);
+    if (!done) keyLink.linkState = 0;
+}
+
 }  // namespace
 
 bool OpenReadChannel(const char* devicePath) {
     CloseIfOpen(keyLink.readHandle);
     keyLink.readHandle = OpenDevicePath(devicePath, FILE_FLAG_OVERLAPPED);
-    if (!keyLink.readEvent) {
-        keyLink.readEvent = CreateEventA(nullptr, TRUE, TRUE, "");
-        readOverlapped = OVERLAPPED{};
-        readOverlapped.hEvent = keyLink.readEvent;
-    }
-    return keyLink.readHandle && keyLink.readEvent;
+    const bool events = EnsureEvent(keyLink.readEvent, readOverlapped, TRUE) &&
+                        EnsureEvent(keyLink.writeEvent, writeOverlapped, FALSE);
+    return keyLink.readHandle && events;
 }
 
+// The key has as long to take an output report as to answer it.
 std::int32_t SendReport() {
-    DWORD written = 0;
-    if (!WriteFile(keyLink.writeHandle, keyLink.outputReport.data(), keyLink.outputReportLength,
-                   &written, nullptr) ||
-        written != keyLink.outputReportLength) {
-        keyLink.linkState = 0;
-        return 0;
-    }
+    const DWORD length = keyLink.outputReportLength;
+    FinishTransfer(WriteFile(keyLink.readHandle, keyLink.outputReport.data(), length, nullptr,
+                             &writeOverlapped),
+                   writeOverlapped, length, kWriteTimeoutMs);
     return keyLink.linkState;
 }
 
-// A read that fails at once or completes with an error (the key was pulled
-// out) ends the link at once; a read that brings nothing within the limit is
-// cancelled, and the call returns only when the cancellation has completed,
-// so that the buffer is never written after the call. A wait that fails is
-// treated as a timeout: the read may still be pending.
 std::int32_t ReceiveReport() {
-    DWORD transferred = 0;
-    const BOOL started = ReadFile(keyLink.readHandle, keyLink.inputReport.data(),
-                                  keyLink.inputReportLength, nullptr, &readOverlapped);
-    if (!started && GetLastError() != ERROR_IO_PENDING) {
-        keyLink.linkState = 0;
-    } else if (WaitForSingleObject(keyLink.readEvent, kReadTimeoutMs) != WAIT_OBJECT_0) {
-        CancelIo(keyLink.readHandle);
-        GetOverlappedResult(keyLink.readHandle, &readOverlapped, &transferred, TRUE);
-        keyLink.linkState = 0;
-    } else if (!GetOverlappedResult(keyLink.readHandle, &readOverlapped, &transferred, FALSE)) {
-        keyLink.linkState = 0;
-    }
-    ResetEvent(keyLink.readEvent);
+    const DWORD length = keyLink.inputReportLength;
+    FinishTransfer(
+        ReadFile(keyLink.readHandle, keyLink.inputReport.data(), length, nullptr, &readOverlapped),
+        readOverlapped, length, kReadTimeoutMs);
     return keyLink.linkState;
 }

@@ -1,17 +1,30 @@
 // The key's commands, each one exchange.
 #include "key_link.h"
 
+namespace {
+
+// A command the key does not have is refused without an exchange; it counts
+// as a failed one, so that LastExchangeFailed() never speaks of an earlier
+// exchange.
+std::uint8_t Refuse() {
+    keyLink.exchangeFailed = true;
+    return 0;
+}
+
+}  // namespace
+
 std::uint8_t ReadCell(std::uint8_t address) {
-    if (address >= kKeyCellCount) return 0;
+    if (address >= kKeyCellCount) return Refuse();
     return Transact(static_cast<std::uint8_t>((address & 0x3F) | 0x80), address, 0);
 }
 
 std::uint8_t WriteCell(std::uint8_t address, std::uint8_t value) {
-    if (address >= kKeyCellCount) return 0;
+    if (address >= kKeyCellCount) return Refuse();
     return Transact(static_cast<std::uint8_t>(address | 0xC0), value, 0);
 }
 
 std::uint8_t ReadSerialByte(std::uint8_t n) {
+    if (n < 1 || n > 4) return Refuse();
     return Transact(static_cast<std::uint8_t>(n + 3), 0, 0);
 }
 

@@ -29,9 +29,10 @@ inline constexpr std::uint8_t kKeyCellCount = 59;
 
 // Module-level state of the connection; one for the whole program.
 struct KeyLink {
-    void* writeHandle = nullptr;  // synchronous: queries and output reports
-    void* readHandle = nullptr;   // overlapped: input reports
+    void* writeHandle = nullptr;  // synchronous: attribute and capability queries
+    void* readHandle = nullptr;   // overlapped: input and output reports, time-limited
     void* readEvent = nullptr;    // created once, reused for every read
+    void* writeEvent = nullptr;   // created once, reused for every write
     std::uint16_t inputReportLength = 0;
     std::uint16_t outputReportLength = 0;
     std::int32_t linkState = 0;              // 1 while a found key's transfers succeed
@@ -39,8 +40,9 @@ struct KeyLink {
     std::vector<std::uint8_t> outputReport;  // outputReportLength bytes
     std::vector<std::uint8_t> inputReport;   // inputReportLength bytes
     // Set by an exchange that got no matching reply (key not opened, link
-    // lost, write failed, read timed out, only foreign replies); its answer
-    // byte then comes from a stale report. Cleared by the next exchange.
+    // lost, write failed or timed out, read timed out, only foreign replies,
+    // report buffers too short for the framing) and by a refused command;
+    // its answer byte then means nothing. Cleared by the next exchange.
     bool exchangeFailed = false;
 };
 
@@ -56,11 +58,17 @@ std::uint8_t Transact(std::uint8_t command, std::uint8_t argument1, std::uint8_t
 // True when the last exchange got no matching reply from the key.
 bool LastExchangeFailed();
 
-// Key commands.
+// Key commands. An address of 59 or more, or a serial byte other than 1..4,
+// is refused without an exchange: 0, and LastExchangeFailed().
 std::uint8_t ReadCell(std::uint8_t address);
 std::uint8_t WriteCell(std::uint8_t address, std::uint8_t value);
 std::uint8_t ReadSerialByte(std::uint8_t n);
 std::uint8_t IsKeyPresent();  // 0 when the key is opened and answers
+
+// Zeros both report buffers and forgets the last answer: they hold the last
+// byte read from the key or the next one to be written, which may be part of
+// a password. Every operation calls it when it ends.
+void WipeReportBuffers();
 
 // Puts the link back into the state a fresh process starts with (nothing
 // opened, sequence number 0, last reply 0). Platform handles are forgotten,

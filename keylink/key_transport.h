@@ -10,19 +10,22 @@
 // set (SizeReportBuffers). 1 if found, 0 if not.
 int DiscoverKey();
 
-// Sends keyLink.outputReport; on failure sets the link state to 0. Returns
-// the link state afterwards.
+// Sends keyLink.outputReport, waiting at most kWriteTimeoutMs for the key to
+// take it; when it fails or is not taken in time sets the link state to 0.
+// Returns the link state afterwards.
 std::int32_t SendReport();
 
 // Reads one input report into keyLink.inputReport, waiting at most
-// kReadTimeoutMs; when none arrives (or the read fails) sets the link state
-// to 0. Returns the link state afterwards.
+// kReadTimeoutMs; when none arrives (or the read fails, or delivers fewer
+// bytes than the input report length) sets the link state to 0. Returns the
+// link state afterwards.
 std::int32_t ReceiveReport();
 
 // The pause between two reads of one exchange (kPauseBetweenReadsMs).
 void PauseBetweenReads();
 
 inline constexpr unsigned kReadTimeoutMs = 3000;
+inline constexpr unsigned kWriteTimeoutMs = kReadTimeoutMs;
 inline constexpr unsigned kPauseBetweenReadsMs = 2;
 
 // Provided by the key link for the transports.

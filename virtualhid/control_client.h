@@ -7,7 +7,7 @@
 namespace vhid {
 
 // Sends the request to the server of the instance; false when no server
-// answers. The reply is left in `reply`.
+// answers within a few seconds. The reply is left in `reply`.
 bool ControlRequest(const std::string& instance, const std::string& request, std::string& reply);
 
 // True when the reply says "ok".

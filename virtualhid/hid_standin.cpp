@@ -2,7 +2,8 @@
 // virtual-key server's devices. Which device a handle belongs to comes from
 // its pipe name; attributes and report lengths come from the server, so a
 // device that was pulled out answers no query. Exports just the functions
-// the program imports.
+// the program imports. When loaded it also makes a pulled key's reads and
+// writes fail as the server says (removal_errors.cpp).
 #include <windows.h>
 
 extern "C" {
@@ -14,6 +15,7 @@ extern "C" {
 #include <string>
 
 #include "control_client.h"
+#include "removal_errors.h"
 #include "vhid_names.h"
 
 namespace {
@@ -54,6 +56,11 @@ bool Describe(HANDLE handle, Description& description) {
 }  // namespace
 
 extern "C" {
+
+BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
+    if (reason == DLL_PROCESS_ATTACH) TranslateRemovalErrors();
+    return TRUE;
+}
 
 void NTAPI HidD_GetHidGuid(LPGUID guid) {
     // The HID device interface class.

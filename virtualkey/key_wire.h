@@ -32,8 +32,13 @@ struct DecodedFrame {
 
 DecodedFrame DecodeFrame(const std::uint8_t* report, std::size_t length);
 
+// A reply carries its sequence number in byte 1 and the answer in bytes 2
+// and 3: an input report shorter than this cannot carry one.
+inline constexpr std::size_t kMinReplyLength = 4;
+
 // Fills an input report carrying `answer` for `sequence`; `noise` is the
-// byte the answer is hidden under (byte 3 = answer XOR byte 2).
+// byte the answer is hidden under (byte 3 = answer XOR byte 2). `length` is
+// at least kMinReplyLength.
 void EncodeReply(std::uint8_t* report, std::size_t length, std::uint8_t sequence,
                  std::uint8_t answer, std::uint8_t noise);
 

@@ -48,15 +48,33 @@ std::uint8_t VirtualKey::NextNoise() {
     return static_cast<std::uint8_t>(noiseState_ >> 24);
 }
 
+void VirtualKey::ScheduleFault(Fault fault, int exchanges) {
+    scheduledFault_ = fault;
+    faultCountdown_ = exchanges;
+    if (fault == Fault::StopTakingWrites && exchanges == 0) {
+        takingWrites_ = false;
+        CancelScheduledFault();
+    }
+}
+
 bool VirtualKey::AcceptOutputReport(const std::uint8_t* report, std::size_t length) {
-    if (!plugged_) return false;
-    if (unplugAfter_ == 0) {
-        Unplug();
-        unplugAfter_ = -1;
-        return false;
+    if (!plugged_ || !takingWrites_) return false;
+    if (faultCountdown_ == 0) {  // the fault strikes on this report
+        const Fault fault = scheduledFault_;
+        CancelScheduledFault();
+        if (fault == Fault::Unplug) {
+            Unplug();
+            return false;
+        }
+        if (fault == Fault::Silence) silent_ = true;
     }
     if (length != config_.outputReportLength) return false;
-    if (unplugAfter_ > 0) --unplugAfter_;
+    if (faultCountdown_ > 0 && --faultCountdown_ == 0 &&
+        scheduledFault_ == Fault::StopTakingWrites) {
+        // This report is the last one taken.
+        takingWrites_ = false;
+        CancelScheduledFault();
+    }
     ++exchanges_;
 
     const DecodedFrame frame = DecodeFrame(report, length);
@@ -86,7 +104,8 @@ std::uint8_t VirtualKey::Answer(const DecodedFrame& frame) {
 
 void VirtualKey::Queue(std::uint8_t sequence, std::uint8_t answer) {
     const std::size_t length = config_.inputReportLength;
-    if (queued_ == kQueuedReports) {  // the driver drops the oldest report
+    if (length < kMinReplyLength) return;  // no reply fits: the key sends none
+    if (queued_ == kQueuedReports) {       // the driver drops the oldest report
         head_ = (head_ + 1) % kQueuedReports;
         --queued_;
     }
@@ -96,7 +115,7 @@ void VirtualKey::Queue(std::uint8_t sequence, std::uint8_t answer) {
 }
 
 bool VirtualKey::TakeInputReport(std::uint8_t* report, std::size_t length) {
-    if (!plugged_ || length != config_.inputReportLength) return false;
+    if (!plugged_ || length != config_.inputReportLength || length < kMinReplyLength) return false;
     if (foreignOnly_) {
         // Replies to nobody: their answers count up, 1 for the first.
         ++foreignCount_;

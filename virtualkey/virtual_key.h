@@ -43,11 +43,13 @@ public:
     explicit VirtualKey(KeyContents contents = FactoryInitialContents({1, 2, 3, 4}),
                         DeviceConfig config = {});
 
-    // Firmware side. An output report is taken when the key is plugged in
-    // and the length is the output report length; false is a failed write.
+    // Firmware side. An output report is taken when the key is plugged in,
+    // takes writes, and the length is the output report length; false is a
+    // failed write.
     bool AcceptOutputReport(const std::uint8_t* report, std::size_t length);
     // The oldest queued input report; false when none is queued (a read
-    // would time out). `length` must be the input report length.
+    // would time out). `length` must be the input report length. A key whose
+    // input report is shorter than a reply sends nothing.
     bool TakeInputReport(std::uint8_t* report, std::size_t length);
     std::size_t QueuedReplies() const { return queued_ + staleReplies_; }
 
@@ -60,10 +62,21 @@ public:
     }
     void Replug() {
         plugged_ = true;
-        unplugAfter_ = -1;
+        CancelScheduledFault();
     }
-    void UnplugAfter(int exchanges) { unplugAfter_ = exchanges; }  // counted from now
     void SetSilent(bool silent) { silent_ = silent; }
+    // A key that stops taking output reports, as a device that no longer
+    // polls its output endpoint: a write then never completes.
+    void SetTakingWrites(bool on) { takingWrites_ = on; }
+
+    // Faults that strike later: the key takes `exchanges` more output
+    // reports as usual, and the fault strikes on the one after. Unplugging
+    // fails that report; falling silent takes it (a write is stored) but
+    // answers neither it nor any after; not taking writes leaves it and every
+    // one after untaken.
+    void UnplugAfter(int exchanges) { ScheduleFault(Fault::Unplug, exchanges); }
+    void SilentAfter(int exchanges) { ScheduleFault(Fault::Silence, exchanges); }
+    void StopTakingWritesAfter(int exchanges) { ScheduleFault(Fault::StopTakingWrites, exchanges); }
     void QueueStaleReplies(int count) { staleReplies_ += count; }
     // Every read then gets a reply with a foreign sequence number; their
     // answers count 1, 2, 3, ... from here on.
@@ -76,12 +89,19 @@ public:
 
     // Inspection.
     bool plugged() const { return plugged_; }
+    bool takingWrites() const { return takingWrites_; }
     const DeviceConfig& config() const { return config_; }
     const KeyContents& contents() const { return contents_; }
     KeyContents& contents() { return contents_; }
     int exchanges() const { return exchanges_; }  // output reports taken
 
 private:
+    enum class Fault : std::uint8_t { None, Unplug, Silence, StopTakingWrites };
+    void ScheduleFault(Fault fault, int exchanges);
+    void CancelScheduledFault() {
+        scheduledFault_ = Fault::None;
+        faultCountdown_ = -1;
+    }
     std::uint8_t Answer(const DecodedFrame& frame);
     void Queue(std::uint8_t sequence, std::uint8_t answer);
     std::uint8_t NextNoise();
@@ -93,10 +113,12 @@ private:
     std::uint8_t lastSequence_ = 0;
     std::uint32_t noiseState_;
     int exchanges_ = 0;
-    int unplugAfter_ = -1;
+    Fault scheduledFault_ = Fault::None;
+    int faultCountdown_ = -1;  // reports still taken before the fault strikes
     int staleReplies_ = 0;
     std::uint32_t foreignCount_ = 0;
     bool plugged_ = true, silent_ = false, foreignOnly_ = false, refuseAll_ = false;
+    bool takingWrites_ = true;
     std::array<bool, kCellCount> refused_{};
 };
 

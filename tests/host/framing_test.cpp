@@ -166,3 +166,61 @@ TEST_F(FramingTest, SecondArgumentOfMemoryCommandsIsNotSent) {
     EXPECT_EQ(16, frame.address);
     EXPECT_EQ(16, frame.plain[2]);
 }
+
+// Whatever the transport made of the report buffers, no frame is built into
+// one too short for it and no reply read from one: the exchange fails before
+// a frame is built, and the sequence number stays where it was.
+TEST_F(FramingTest, ReportBuffersTooShortForTheFramingAreRefused) {
+    const struct {
+        const char* name;
+        std::size_t outputSize, inputSize;
+        std::uint16_t outputLength, inputLength;
+    } cases[] = {
+        {"output report of 8 bytes", 8, 65, 8, 65},
+        {"input report of 3 bytes", 65, 3, 65, 3},
+        {"output buffer shorter than its length", 8, 65, 65, 65},
+        {"input buffer shorter than its length", 65, 3, 65, 65},
+        {"no buffers at all", 0, 0, 0, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        inproc::Reset();
+        vkey::VirtualKey& key = AttachAndOpen();
+        key.contents().cells[40] = 'k';
+        keyLink.outputReport.resize(c.outputSize);
+        keyLink.inputReport.resize(c.inputSize);
+        keyLink.outputReportLength = c.outputLength;
+        keyLink.inputReportLength = c.inputLength;
+
+        EXPECT_EQ(0, ReadCell(40));
+        EXPECT_TRUE(LastExchangeFailed());
+        EXPECT_NE(0, IsKeyPresent());
+        EXPECT_TRUE(inproc::Events().empty());
+        EXPECT_EQ(0, key.exchanges());
+
+        ASSERT_EQ(0x81E1, OpenKey(8));  // sized again by the transport
+        EXPECT_EQ('k', ReadCell(40));
+        EXPECT_EQ(1, LastWrite()[1]) << "no frame was built before";
+    }
+}
+
+// Before each read the sequence number of the frame before goes into byte 1
+// of the input report, so a read that claims success but delivers nothing
+// never passes for the reply. Here the buffer was zero-filled by a
+// rediscovery just as the sequence number wraps to 0.
+TEST_F(FramingTest, AReadThatDeliversNothingIsNeverTheReply) {
+    vkey::VirtualKey& key = AttachAndOpen();
+    key.contents().cells[40] = 'k';
+    for (int i = 0; i < 255; ++i) ReadCell(0);
+    ASSERT_EQ(0x81E1, OpenKey(8));
+    ASSERT_EQ(std::vector<std::uint8_t>(65, 0), keyLink.inputReport);
+    inproc::ClearEvents();
+
+    inproc::SetUntouchedReads(1);
+    EXPECT_EQ('k', ReadCell(40));
+    EXPECT_FALSE(LastExchangeFailed());
+    EXPECT_EQ(0, LastWrite()[1]);
+    EXPECT_EQ((std::vector{WireEventKind::Write, WireEventKind::ReadUntouched, WireEventKind::Pause,
+                           WireEventKind::Read}),
+              Kinds());
+}

@@ -13,13 +13,36 @@ TEST_F(KeyCommandsTest, CellAddressesEndAt58) {
     EXPECT_EQ(2u, inproc::SentFrames().size());
     EXPECT_EQ(58, inproc::SentFrames()[0].address);
     EXPECT_EQ(58, inproc::SentFrames()[1].address);
+}
 
-    inproc::ClearEvents();
-    EXPECT_EQ(0, ReadCell(59));
-    EXPECT_EQ(0, WriteCell(59, 1));
-    EXPECT_EQ(0, ReadCell(255));
-    EXPECT_EQ(0, WriteCell(200, 1));
-    EXPECT_TRUE(inproc::Events().empty());
+// A command the key does not have is refused without an exchange, and the
+// refusal is a failed exchange: the success of the exchange before it never
+// shows through LastExchangeFailed().
+TEST_F(KeyCommandsTest, CommandsOutOfRangeAreRefusedAsFailedExchanges) {
+    vkey::VirtualKey& key = AttachAndOpen();
+    key.contents().cells[16] = 0x16;
+    const struct {
+        const char* name;
+        std::uint8_t (*command)();
+    } refused[] = {
+        {"ReadCell(59)", [] { return ReadCell(59); }},
+        {"ReadCell(255)", [] { return ReadCell(255); }},
+        {"WriteCell(59)", [] { return WriteCell(59, 1); }},
+        {"WriteCell(200)", [] { return WriteCell(200, 1); }},
+        {"ReadSerialByte(0)", [] { return ReadSerialByte(0); }},
+        {"ReadSerialByte(5)", [] { return ReadSerialByte(5); }},
+        {"ReadSerialByte(255)", [] { return ReadSerialByte(255); }},
+    };
+    for (const auto& command : refused) {
+        SCOPED_TRACE(command.name);
+        ASSERT_EQ(0x16, ReadCell(16));
+        ASSERT_FALSE(LastExchangeFailed());
+        inproc::ClearEvents();
+        EXPECT_EQ(0, command.command());
+        EXPECT_TRUE(LastExchangeFailed());
+        EXPECT_TRUE(inproc::Events().empty());
+    }
+    EXPECT_EQ(0, key.contents().cells[58]);
 }
 
 TEST_F(KeyCommandsTest, CommandBytesBeforeScrambling) {

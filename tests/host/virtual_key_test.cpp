@@ -88,6 +88,28 @@ TEST(VirtualKeyTest, RefusesReportsOfTheWrongLength) {
     EXPECT_EQ(vkey::kFactoryMark, report[3] ^ report[2]);
 }
 
+// A key whose input report cannot hold a reply (shorter than 4 bytes, or
+// none at all) sends none, whatever fault asks for one, and writes nothing
+// past the report it is handed.
+TEST(VirtualKeyTest, InputReportTooShortForAReplyGetsNone) {
+    for (const std::uint16_t inputLength : {0, 1, 3}) {
+        SCOPED_TRACE(inputLength);
+        vkey::DeviceConfig config;
+        config.inputReportLength = inputLength;
+        config.outputReportLength = 9;
+        vkey::VirtualKey key(vkey::FactoryInitialContents({1, 2, 3, 4}), config);
+        const std::array<std::uint8_t, 65> frame = Frame(1, 0x80, 40 - 0x60, 0);
+        EXPECT_TRUE(key.AcceptOutputReport(frame.data(), 9));
+        key.QueueStaleReplies(1);
+        std::array<std::uint8_t, 8> report;
+        report.fill(0xAA);
+        EXPECT_FALSE(key.TakeInputReport(report.data(), inputLength));
+        key.SetForeignRepliesOnly(true);
+        EXPECT_FALSE(key.TakeInputReport(report.data(), inputLength));
+        for (std::uint8_t byte : report) EXPECT_EQ(0xAA, byte);
+    }
+}
+
 TEST(VirtualKeyTest, NoiseVariesFromReplyToReply) {
     vkey::VirtualKey key;
     std::set<std::uint8_t> noises;
@@ -126,6 +148,43 @@ TEST(VirtualKeyTest, FaultsBehaveAsTheirNamesSay) {
     key.Replug();
     EXPECT_TRUE(Send(key, Frame(6, 0x80, 40 - 0x60, 0)));
     EXPECT_EQ(6, Take(key).sequence);
+}
+
+// Faults that strike later: n reports are taken as usual, the fault strikes
+// on the one after.
+TEST(VirtualKeyTest, ScheduledFaultsStrikeOnTheReportAfterN) {
+    vkey::VirtualKey key;
+    key.SilentAfter(1);
+    EXPECT_TRUE(Send(key, Frame(1, 0x80, 40 - 0x60, 0)));
+    EXPECT_EQ(1, Take(key).sequence);
+    EXPECT_TRUE(Send(key, Frame(2, 0xC0, 3 - 0x60, 0x33)));  // taken and stored...
+    EXPECT_FALSE(Take(key).arrived);                         // ...but not answered
+    EXPECT_EQ(0x33, key.contents().cells[3]);
+    EXPECT_TRUE(Send(key, Frame(3, 0x80, 3 - 0x60, 0)));
+    EXPECT_FALSE(Take(key).arrived);
+    key.SetSilent(false);
+
+    key.StopTakingWritesAfter(1);
+    EXPECT_TRUE(key.takingWrites());
+    EXPECT_TRUE(Send(key, Frame(4, 0xC0, 4 - 0x60, 0x44)));
+    EXPECT_FALSE(key.takingWrites()) << "the report just taken was the last";
+    EXPECT_FALSE(Send(key, Frame(5, 0xC0, 5 - 0x60, 0x55)));
+    EXPECT_EQ(4, Take(key).sequence);
+    EXPECT_FALSE(Take(key).arrived);
+    EXPECT_EQ(0, key.contents().cells[5]);
+    key.SetTakingWrites(true);
+    EXPECT_TRUE(Send(key, Frame(6, 0x80, 4 - 0x60, 0)));
+    EXPECT_EQ(0x44, Take(key).answer);
+
+    key.StopTakingWritesAfter(0);
+    EXPECT_FALSE(key.takingWrites());
+    key.SetTakingWrites(true);
+
+    key.UnplugAfter(0);
+    key.Unplug();
+    key.Replug();  // a replugged key forgets what was scheduled
+    EXPECT_TRUE(Send(key, Frame(7, 0x80, 0, 0)));
+    EXPECT_EQ(7, Take(key).sequence);
 }
 
 TEST(VirtualKeyTest, KeepsAtMost32RepliesDroppingTheOldest) {

@@ -16,6 +16,7 @@ std::vector<int> opens;
 std::vector<int> openHandles;
 bool recording = true;
 std::chrono::microseconds latency{0};
+int untouchedReads = 0;
 
 // Handles are device index + 1, so that null stays "closed".
 int DeviceOf(void* handle) {
@@ -66,6 +67,7 @@ void Reset() {
     openHandles.clear();
     recording = true;
     latency = std::chrono::microseconds{0};
+    untouchedReads = 0;
     ResetKeyLinkState();
 }
 
@@ -80,6 +82,9 @@ void SetRecording(bool on) {
 }
 void SetLatency(std::chrono::microseconds value) {
     latency = value;
+}
+void SetUntouchedReads(int count) {
+    untouchedReads = count;
 }
 
 int Count(WireEventKind kind) {
@@ -137,6 +142,13 @@ int DiscoverKey() {
 
 std::int32_t SendReport() {
     const int i = DeviceOf(keyLink.writeHandle);
+    if (i >= 0 && i < static_cast<int>(devices.size()) && devices[i].plugged() &&
+        !devices[i].takingWrites()) {
+        // The write would wait out its limit and be cancelled.
+        Record(WireEventKind::WriteTimeout, i);
+        keyLink.linkState = 0;
+        return 0;
+    }
     const bool sent =
         i >= 0 && i < static_cast<int>(devices.size()) &&
         devices[i].AcceptOutputReport(keyLink.outputReport.data(), keyLink.outputReport.size());
@@ -151,6 +163,9 @@ std::int32_t ReceiveReport() {
     if (i < 0 || i >= static_cast<int>(devices.size()) || !devices[i].plugged()) {
         Record(WireEventKind::ReadFailed, i);
         keyLink.linkState = 0;
+    } else if (untouchedReads > 0) {
+        --untouchedReads;
+        Record(WireEventKind::ReadUntouched, i);
     } else if (devices[i].TakeInputReport(keyLink.inputReport.data(), keyLink.inputReport.size())) {
         Record(WireEventKind::Read, i, &keyLink.inputReport);
     } else {

@@ -12,13 +12,15 @@
 namespace inproc {
 
 enum class WireEventKind : std::uint8_t {
-    Discovery,    // one DiscoverKey; `found` tells the result
-    Write,        // an output report the key took
-    WriteFailed,  // an output report the key refused (unplugged, wrong length)
-    Read,         // an input report delivered
-    ReadTimeout,  // no report within the read limit (simulated, no waiting)
-    ReadFailed,   // the device is gone
-    Pause,        // the pause between two reads
+    Discovery,      // one DiscoverKey; `found` tells the result
+    Write,          // an output report the key took
+    WriteFailed,    // an output report the key refused (unplugged, wrong length)
+    WriteTimeout,   // an output report the key never took (simulated, no waiting)
+    Read,           // an input report delivered
+    ReadTimeout,    // no report within the read limit (simulated, no waiting)
+    ReadFailed,     // the device is gone
+    ReadUntouched,  // a read that reported success but delivered nothing
+    Pause,          // the pause between two reads
 };
 
 struct WireEvent {
@@ -41,6 +43,9 @@ void ClearEvents();
 void SetRecording(bool on);
 // Added to every round trip (spent in ReceiveReport), for benchmarks.
 void SetLatency(std::chrono::microseconds latency);
+// The next `count` reads report success but leave the input report as it
+// was; the key's reply stays queued for the read after.
+void SetUntouchedReads(int count);
 
 int Count(WireEventKind kind);
 // The frames the key took, in order, as the key decoded them.

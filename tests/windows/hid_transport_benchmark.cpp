@@ -99,7 +99,7 @@ bool BenchDiscovery(int foreignDevices, int count) {
 int main(int argc, char** argv) {
     const int exchanges = argc > 1 ? std::max(1, std::atoi(argv[1])) : 2000;
     const int discoveries = argc > 2 ? std::max(1, std::atoi(argv[2])) : 100;
-    if (!server::Start()) {
+    if (!server::Start(false)) {
         std::fprintf(stderr, "no virtual-key server\n");
         return 1;
     }

@@ -22,9 +22,28 @@ inline PROCESS_INFORMATION& Process() {
     return process;
 }
 
-// Starts the server and points the stand-ins at it; false if it never answers.
-inline bool Start() {
+// Ends the server by its process handle and forgets it; true when it has
+// ended.
+inline bool End() {
+    PROCESS_INFORMATION& process = Process();
+    if (!process.hProcess) return true;
+    bool ended = WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0;
+    if (!ended) {
+        TerminateProcess(process.hProcess, 1);
+        ended = WaitForSingleObject(process.hProcess, 5000) == WAIT_OBJECT_0;
+    }
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    process = PROCESS_INFORMATION{};
+    return ended;
+}
+
+// Starts the server and points the stand-ins at it; false (and no server
+// left running) if it does not answer within 5 s. The tests run it with its heap checker
+// on (virtualhid/server/page_heap.cpp); benchmarks pass false.
+inline bool Start(bool checkHeap = true) {
     SetEnvironmentVariableA("VIRTUALHID_INSTANCE", Instance().c_str());
+    SetEnvironmentVariableA("VIRTUALHID_PAGE_HEAP", checkHeap ? "1" : nullptr);  // for the server
     std::string command = "virtualhid-server.exe " + Instance();
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
@@ -32,19 +51,21 @@ inline bool Start() {
                         &startup, &Process()))
         return false;
     std::string reply;
-    for (int i = 0; i < 200; ++i) {
+    for (const DWORD start = GetTickCount(); GetTickCount() - start < 5000;) {
         if (vhid::ControlRequest(Instance(), "list", reply)) return vhid::ReplyOk(reply);
-        Sleep(25);
+        if (WaitForSingleObject(Process().hProcess, 25) == WAIT_OBJECT_0) break;
     }
+    End();
     return false;
 }
 
-inline void Stop() {
+// Asks the server to quit; one that does not answer, or does not quit
+// within 5 s, is ended by its process handle. True when it has ended.
+inline bool Stop() {
     std::string reply;
-    vhid::ControlRequest(Instance(), "quit", reply);
-    WaitForSingleObject(Process().hProcess, 5000);
-    CloseHandle(Process().hProcess);
-    CloseHandle(Process().hThread);
+    if (vhid::ControlRequest(Instance(), "quit", reply))
+        WaitForSingleObject(Process().hProcess, 5000);
+    return End();
 }
 
 // One control request; the reply, or "" when the server did not answer.

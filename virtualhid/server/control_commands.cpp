@@ -8,14 +8,27 @@
 //           [key-password=T login-id=T login-password=T]      -> ok <id>
 //   add-device [vendor=HEX] [product=HEX] [input=N] [output=N] [unreadable]
 //                                 a device without the key's firmware -> ok <id>
+//                                 (input 4..65535 bytes, output 1..65535)
 //   remove|unplug|replug <id>
 //   silent <id> on|off            no replies; reads time out
+//   silent-after <id> <n>         answers n more reports, then falls silent
+//   hang-writes <id> on|off       takes no output reports: writes never complete
+//   hang-writes-after <id> <n>    takes n more output reports, then no more
 //   stale <id> <n>                n replies with foreign sequence numbers
+//   short-replies <id> <n> [length=L]
+//                                 the key's next n replies are L bytes long (default:
+//                                 one short of the input report); dropped, as HID drops them
+//   deliver-short <id> on|off     hands short replies over instead (a driver that would)
 //   refuse-writes <id> on|off     writes answered with a different echo
 //   unplug-after <id> <n>         pulled out on the write after n more
 //   cells <id>                    the 59 cells in hex
 //   handles <id>                  handles open now, handles ever opened
+//   removal-error [1167|pipe]     how reads and writes on a pulled key's handles fail:
+//                                 1167 as on Windows, or the pipe's own error (the
+//                                 default; Wine's HID gives yet another); no argument:
+//                                 the setting
 //   clear                         removes every device
+//   stall                         replies, then serves nothing more (a server that hangs)
 //   quit
 #include "control_commands.h"
 
@@ -32,6 +45,8 @@ namespace vhid {
 namespace {
 
 std::string servedInstance = "default";
+bool removalErrorIs1167 = false;
+bool stallRequested = false;
 
 struct Request {
     std::vector<std::string> words;  // without the name=value options
@@ -42,10 +57,9 @@ struct Request {
             if (key == name) return &value;
         return nullptr;
     }
-    unsigned Number(const std::string& name, unsigned fallback, int base = 10) const {
+    unsigned long Number(const std::string& name, unsigned long fallback, int base = 10) const {
         const std::string* value = Option(name);
-        return value ? static_cast<unsigned>(std::strtoul(value->c_str(), nullptr, base))
-                     : fallback;
+        return value ? std::strtoul(value->c_str(), nullptr, base) : fallback;
     }
 };
 
@@ -93,23 +107,30 @@ std::string DeviceLine(const Device& device) {
     char line[512];
     std::snprintf(line, sizeof line,
                   "%d %s%s vendor=%04x product=%04x input=%u output=%u plugged=%d handles=%d "
-                  "opens=%d reports=%d refused=%d%s",
+                  "opens=%d reports=%d refused=%d dropped=%d%s",
                   device.id, kPipeRoot, device.name.c_str(), config.vendorId, config.productId,
                   config.inputReportLength, config.outputReportLength, device.plugged ? 1 : 0,
                   OpenHandles(device), device.opens, device.key.exchanges(), device.refusedReports,
-                  device.foreign ? " foreign" : "");
+                  device.droppedReports, device.foreign ? " foreign" : "");
     return line;
 }
 
-vkey::DeviceConfig ConfigOf(const Request& request, unsigned vendor, unsigned product) {
-    vkey::DeviceConfig config;
+// The device's configuration; an error text when the lengths are ones the
+// virtual key cannot serve (a reply needs four bytes, a report at least one).
+std::string ConfigOf(const Request& request, unsigned vendor, unsigned product,
+                     vkey::DeviceConfig& config) {
+    const unsigned long input = request.Number("input", 65);
+    const unsigned long output = request.Number("output", 65);
+    if (input < vkey::kMinReplyLength || input > 0xFFFF)
+        return "error input report must be 4 to 65535 bytes: a reply needs 4";
+    if (output < 1 || output > 0xFFFF) return "error output report must be 1 to 65535 bytes";
     config.vendorId = static_cast<std::uint16_t>(request.Number("vendor", vendor, 16));
     config.productId = static_cast<std::uint16_t>(request.Number("product", product, 16));
-    config.inputReportLength = static_cast<std::uint16_t>(request.Number("input", 65));
-    config.outputReportLength = static_cast<std::uint16_t>(request.Number("output", 65));
+    config.inputReportLength = static_cast<std::uint16_t>(input);
+    config.outputReportLength = static_cast<std::uint16_t>(output);
     for (const auto& word : request.words)
         if (word == "unreadable") config.attributesReadable = false;
-    return config;
+    return {};
 }
 
 std::string AddKey(const Request& request) {
@@ -127,15 +148,28 @@ std::string AddKey(const Request& request) {
     if (const auto* hex = request.Option("cells");
         hex && !ParseHex(*hex, contents.cells.data(), contents.cells.size()))
         return "error cells takes 118 hex digits";
-    const Device* device = AddDevice(servedInstance, false, contents,
-                                     ConfigOf(request, vkey::kVendorId, vkey::kProductId));
+    vkey::DeviceConfig config;
+    if (std::string error = ConfigOf(request, vkey::kVendorId, vkey::kProductId, config);
+        !error.empty())
+        return error;
+    const Device* device = AddDevice(servedInstance, false, contents, config);
     return Ok(std::to_string(device->id));
 }
 
 std::string AddForeign(const Request& request) {
-    const Device* device =
-        AddDevice(servedInstance, true, vkey::KeyContents{}, ConfigOf(request, 0x046D, 0xC077));
+    vkey::DeviceConfig config;
+    if (std::string error = ConfigOf(request, 0x046D, 0xC077, config); !error.empty()) return error;
+    const Device* device = AddDevice(servedInstance, true, vkey::KeyContents{}, config);
     return Ok(std::to_string(device->id));
+}
+
+std::string RemovalError(const Request& request) {
+    if (request.words.size() > 1) {
+        const std::string& setting = request.words[1];
+        if (setting != "1167" && setting != "pipe") return "error removal-error takes 1167 or pipe";
+        removalErrorIs1167 = setting == "1167";
+    }
+    return Ok(removalErrorIs1167 ? "1167" : "pipe");
 }
 
 std::string Describe(const Request& request) {
@@ -170,9 +204,23 @@ std::string OnDevice(const Request& request) {
         Replug(*device);
     } else if (command == "silent") {
         key.SetSilent(device->foreign || On(argument));
+    } else if (command == "silent-after") {
+        key.SilentAfter(std::atoi(argument.c_str()));
+    } else if (command == "hang-writes") {
+        key.SetTakingWrites(!On(argument));
+        ResumeWrites(*device);
+    } else if (command == "hang-writes-after") {
+        key.StopTakingWritesAfter(std::atoi(argument.c_str()));
     } else if (command == "stale") {
         key.QueueStaleReplies(std::atoi(argument.c_str()));
         DeliverReplies(*device);
+    } else if (command == "short-replies") {
+        device->shortReplies = std::atoi(argument.c_str());
+        const std::size_t inputLength = key.config().inputReportLength;
+        device->shortLength = request.Number("length", inputLength - 1);
+        if (device->shortLength >= inputLength) return "error length must be short of the report";
+    } else if (command == "deliver-short") {
+        device->deliverShort = On(argument);
     } else if (command == "refuse-writes") {
         key.RefuseAllWrites(On(argument));
     } else if (command == "unplug-after") {
@@ -193,6 +241,10 @@ void SetServedInstance(const std::string& instance) {
     servedInstance = instance;
 }
 
+bool StallRequested() {
+    return stallRequested;
+}
+
 std::string AnswerControlRequest(const std::string& text, bool& stop) {
     const Request request = Parse(text);
     if (request.words.empty()) return "error empty request";
@@ -201,6 +253,11 @@ std::string AnswerControlRequest(const std::string& text, bool& stop) {
         stop = true;
         return Ok();
     }
+    if (command == "stall") {
+        stallRequested = true;
+        return Ok();
+    }
+    if (command == "removal-error") return RemovalError(request);
     if (command == "list" || command == "paths") {
         std::string reply = Ok();
         for (const auto& device : Devices()) {

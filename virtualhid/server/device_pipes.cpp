@@ -1,12 +1,15 @@
 // Pipe instances of the virtual devices and of the control channel, all
 // completing on one I/O completion port that the server's one thread serves.
 //
-// Device pipes have no buffer: a client's WriteFile completes when the
-// server has taken the output report, and an input report is handed over
-// only when the client reads. So each handle's queue stays here, where it is
-// kept to the length HID keeps, and a write longer than the device's output
-// report can still be refused (the server reads exactly the report length,
-// sees more data and drops the handle, which fails the pending write).
+// Device pipes have no buffer: a client's WriteFile completes only when the
+// server has taken the whole message. Each device handle therefore first
+// waits with a zero-byte read, which completes when a message has come but
+// leaves it in the pipe; the server then looks at its length. A report of
+// the output report length is taken. One of another length is refused as
+// HID refuses it, by failing the write: the server drops the handle, which
+// fails the pending write. While the key takes no output reports, the
+// message is left where it is and the client's write does not complete.
+// Each handle's input-report queue stays here, kept to the length HID keeps.
 #include "device_pipes.h"
 
 #include <algorithm>
@@ -28,14 +31,15 @@ std::string controlPath;
 int nextId = 1;
 
 bool Idle(const PipeInstance& p) {
-    return !p.connecting && !p.reading && !p.sending;
+    return !p.connecting && !p.reading && !p.waiting && !p.sending && !p.serving;
 }
 
 std::vector<PipeInstance*>& OwnerList(PipeInstance& p) {
     return p.device ? p.device->instances : controlInstances;
 }
 
-// Closes the instance; it is freed once its last operation has come back.
+// Closes the instance; it is freed once its last operation has come back
+// and its completion has been handled.
 void Retire(PipeInstance* p) {
     auto& list = OwnerList(*p);
     list.erase(std::remove(list.begin(), list.end(), p), list.end());
@@ -96,16 +100,57 @@ void ListenControl() {
     }
 }
 
-void StartRead(PipeInstance* p) {
-    p->received.resize(p->device ? p->device->key.config().outputReportLength : kControlBuffer);
+// The client closed its handle, or the server drops it.
+void Drop(PipeInstance* p) {
+    Device* device = p->device;
+    Retire(p);
+    if (device) {
+        TopUp(device);
+    } else {
+        ListenControl();
+    }
+}
+
+// Reads the next message whole: a control request, or an output report
+// whose length is already known to be right.
+void StartRead(PipeInstance* p, std::size_t length) {
+    p->received.resize(length);
     p->reading = true;
-    if (ReadFile(p->pipe, p->received.data(), static_cast<DWORD>(p->received.size()), nullptr,
-                 &p->io))
-        return;
+    if (ReadFile(p->pipe, p->received.data(), static_cast<DWORD>(length), nullptr, &p->io)) return;
     const DWORD error = GetLastError();
     if (error == ERROR_IO_PENDING || error == ERROR_MORE_DATA) return;
     p->reading = false;
-    Retire(p);
+    Drop(p);
+}
+
+// A device handle waits for the next output report without taking it.
+void WaitForMessage(PipeInstance* p) {
+    p->waiting = true;
+    if (ReadFile(p->pipe, nullptr, 0, nullptr, &p->io)) return;
+    const DWORD error = GetLastError();
+    if (error == ERROR_IO_PENDING || error == ERROR_MORE_DATA) return;  // completes on the port
+    p->waiting = false;
+    Drop(p);
+}
+
+// A message has come on a device handle: taken, refused or left waiting.
+void TakeMessage(PipeInstance* p) {
+    Device& device = *p->device;
+    if (!device.key.takingWrites()) {
+        p->parked = true;
+        return;
+    }
+    DWORD available = 0, messageLength = 0;
+    if (!PeekNamedPipe(p->pipe, nullptr, 0, nullptr, &available, &messageLength)) {
+        Drop(p);
+    } else if (available == 0) {
+        WaitForMessage(p);  // the client cancelled its write
+    } else if (messageLength != device.key.config().outputReportLength) {
+        ++device.refusedReports;
+        Drop(p);  // fails the client's pending write
+    } else {
+        StartRead(p, messageLength);
+    }
 }
 
 void SendNext(PipeInstance* p) {
@@ -125,20 +170,16 @@ void OnConnected(PipeInstance* p) {
     if (p->device) {
         ++p->device->opens;
         Device* device = p->device;
-        StartRead(p);
+        WaitForMessage(p);
         TopUp(device);
     } else {
-        StartRead(p);
+        StartRead(p, kControlBuffer);
         ListenControl();
     }
 }
 
 void OnOutputReport(PipeInstance* p, DWORD length) {
     Device& device = *p->device;
-    if (length != device.key.config().outputReportLength) {
-        ++device.refusedReports;  // shorter than the report: dropped
-        return;
-    }
     if (!device.key.AcceptOutputReport(p->received.data(), length)) {
         if (!device.key.plugged()) Unplug(device);  // pulled out on this write
         return;
@@ -146,35 +187,56 @@ void OnOutputReport(PipeInstance* p, DWORD length) {
     DeliverReplies(device);
 }
 
-void OnDeviceRead(PipeInstance* p, bool ok, DWORD length, DWORD error) {
-    Device* device = p->device;
-    if (!ok && error == ERROR_MORE_DATA) {
-        // Longer than the output report: refuse it by dropping the handle,
-        // which fails the client's pending write.
-        ++device->refusedReports;
-        Retire(p);
-        TopUp(device);
-        return;
-    }
+void OnDeviceRead(PipeInstance* p, bool ok, DWORD length) {
     if (!ok) {  // the client closed its handle
-        Retire(p);
-        TopUp(device);
+        Drop(p);
         return;
     }
     OnOutputReport(p, length);
-    if (!p->closed) StartRead(p);
+    if (!p->closed) WaitForMessage(p);
+}
+
+void OnMessageCame(PipeInstance* p, bool ok, DWORD error) {
+    if (ok || error == ERROR_MORE_DATA) {
+        TakeMessage(p);
+    } else {
+        Drop(p);  // the client closed its handle
+    }
 }
 
 void OnControlRead(PipeInstance* p, bool ok, DWORD length, ControlHandler answer, bool& stop) {
     if (!ok) {
-        Retire(p);
-        ListenControl();
+        Drop(p);
         return;
     }
     const std::string reply =
         answer(std::string(reinterpret_cast<const char*>(p->received.data()), length), stop);
     p->queue.emplace_back(reply.begin(), reply.end());
     SendNext(p);
+}
+
+void OnConnectDone(PipeInstance* p, bool connected) {
+    if (connected) {
+        OnConnected(p);
+    } else {
+        Retire(p);
+    }
+}
+
+void OnRead(PipeInstance* p, bool ok, DWORD length, ControlHandler answer, bool& stop) {
+    if (p->device) {
+        OnDeviceRead(p, ok, length);
+    } else {
+        OnControlRead(p, ok, length, answer, stop);
+    }
+}
+
+void OnSent(PipeInstance* p) {
+    if (!p->device) {
+        StartRead(p, kControlBuffer);  // the caller closes its end once it has the reply
+    } else {
+        SendNext(p);
+    }
 }
 
 }  // namespace
@@ -245,12 +307,32 @@ void DeliverReplies(Device& device) {
     for (int n = 0;
          n < kMaxRepliesPerReport && device.key.TakeInputReport(report.data(), report.size());
          ++n) {
+        std::vector<std::uint8_t> delivered = report;
+        if (device.shortReplies > 0) {
+            --device.shortReplies;
+            delivered.resize(std::min(device.shortLength, report.size()));
+            if (!device.deliverShort) {
+                ++device.droppedReports;  // as HID drops a report shorter than its length
+                continue;
+            }
+        }
         for (PipeInstance* p : device.instances) {
             if (!p->connected) continue;
             if (p->queue.size() == vkey::kQueuedReports) p->queue.pop_front();  // as HID drops
-            p->queue.push_back(report);
+            p->queue.push_back(delivered);
             SendNext(p);
         }
+    }
+}
+
+void ResumeWrites(Device& device) {
+    // Taking a message may drop its handle, which leaves the list.
+    std::vector<PipeInstance*> parked;
+    for (PipeInstance* p : device.instances)
+        if (p->parked) parked.push_back(p);
+    for (PipeInstance* p : parked) {
+        p->parked = false;
+        TakeMessage(p);
     }
 }
 
@@ -276,34 +358,24 @@ bool ServeOneCompletion(ControlHandler answer) {
     if (!overlapped) return false;  // the port itself failed
     auto* p = reinterpret_cast<PipeInstance*>(key);
     bool stop = false;
-    if (overlapped == &p->io && p->connecting) {
-        p->connecting = false;
-        if (p->closed) {
-            if (Idle(*p)) delete p;
-        } else if (ok || error == ERROR_PIPE_CONNECTED) {
-            OnConnected(p);
-        } else {
-            Retire(p);
-        }
-    } else if (overlapped == &p->io) {
-        p->reading = false;
-        if (p->closed) {
-            if (Idle(*p)) delete p;
-        } else if (p->device) {
-            OnDeviceRead(p, ok, length, error);
-        } else {
-            OnControlRead(p, ok, length, answer, stop);
-        }
-    } else {
+    // A handler may retire the instance (a key that unplugs itself on a
+    // write retires every instance of its device); it is freed below.
+    p->serving = true;
+    if (overlapped == &p->send) {
         p->sending = false;
-        if (p->closed) {
-            if (Idle(*p)) delete p;
-        } else if (!p->device) {
-            StartRead(p);  // the caller closes its end once it has the reply
-        } else {
-            SendNext(p);
-        }
+        if (!p->closed) OnSent(p);
+    } else if (p->connecting) {
+        p->connecting = false;
+        if (!p->closed) OnConnectDone(p, ok || error == ERROR_PIPE_CONNECTED);
+    } else if (p->waiting) {
+        p->waiting = false;
+        if (!p->closed) OnMessageCame(p, ok, error);
+    } else {
+        p->reading = false;
+        if (!p->closed) OnRead(p, ok, length, answer, stop);
     }
+    p->serving = false;
+    if (p->closed && Idle(*p)) delete p;
     return !stop;
 }
 

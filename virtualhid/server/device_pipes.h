@@ -20,11 +20,14 @@ struct Device;
 
 // One pipe instance: listening, or connected to one client handle.
 struct PipeInstance {
-    OVERLAPPED io{};    // connect, then reads
+    OVERLAPPED io{};    // connect, then waits for a message and reads
     OVERLAPPED send{};  // writes of replies or input reports
     HANDLE pipe = INVALID_HANDLE_VALUE;
     Device* device = nullptr;  // null for the control channel
     bool connecting = false, connected = false, reading = false, sending = false;
+    bool waiting = false;  // a device handle's zero-byte read: a message has come
+    bool parked = false;   // a message is left untaken: the key takes no writes
+    bool serving = false;  // its completion is being handled; freed only after
     bool closed = false;
     std::vector<std::uint8_t> received;
     std::deque<std::vector<std::uint8_t>> queue;  // input reports not yet read
@@ -40,6 +43,11 @@ struct Device {
     std::vector<PipeInstance*> instances;
     int opens = 0;           // handles ever opened
     int refusedReports = 0;  // output reports of the wrong length
+    // Replies the key sends short of the input report, and their length.
+    int shortReplies = 0;
+    std::size_t shortLength = 0;
+    bool deliverShort = false;  // hand them over instead of dropping them
+    int droppedReports = 0;     // short input reports dropped, as HID drops them
 };
 
 // The port every pipe instance completes on.
@@ -58,6 +66,8 @@ void Unplug(Device& device);
 void Replug(Device& device);
 // Hands the replies the key queued to every open handle of the device.
 void DeliverReplies(Device& device);
+// Takes the output reports left waiting while the key took none.
+void ResumeWrites(Device& device);
 // Handles open on the device now.
 int OpenHandles(const Device& device);
 

@@ -1,6 +1,8 @@
 // The virtual-key server: serves virtual HID devices over named pipes to the
 // stand-in hid.dll and setupapi.dll, and takes commands on its control pipe.
 // Usage: virtualhid-server [instance]   (default: VIRTUALHID_INSTANCE or "default")
+#include <windows.h>
+
 #include <cstdio>
 
 #include "control_commands.h"
@@ -16,6 +18,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     while (vhid::ServeOneCompletion(vhid::AnswerControlRequest)) {
+        if (vhid::StallRequested()) Sleep(INFINITE);  // its reply is in the pipe already
     }
     return 0;
 }

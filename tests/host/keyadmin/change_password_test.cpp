@@ -213,7 +213,10 @@ TEST_F(ChangePasswordTest, KeyUnpluggedAfterItsFifthWrite) {
         EXPECT_EQ(KeyStatus::NotFound, keyIdentity.status);
         EXPECT_TRUE(Window().editsEmptied.empty());
         EXPECT_TRUE(Window().menuUpdates.empty());
-        EXPECT_EQ("abcde", Field(key, mode.base).substr(0, 5));  // nothing is rolled back
+        // Nothing is rolled back: five new bytes, then the old field.
+        // ("login" and the factory mark end within five cells; "secret" does not.)
+        const std::string oldTail = mode.keyForm && !mode.initial ? "t" : "";
+        EXPECT_EQ(Padded("abcde" + oldTail), Field(key, mode.base));
         EXPECT_TRUE(PasswordBuffersWiped());
     }
 }
@@ -224,11 +227,15 @@ TEST_F(ChangePasswordTest, KeyFallingSilentCostsOneTimeout) {
     Window().onEditRead = [](PasswordEdit edit) {
         if (edit == PasswordEdit::Current) inproc::Devices()[0].SetSilent(true);
     };
+    vkey::VirtualKey& key = inproc::Devices()[0];
     ChangePassword(kOwner);
     EXPECT_EQ(1, inproc::Count(WireEventKind::ReadTimeout));
     EXPECT_EQ(Join({{"S1"}, Cells('R', 40, 12), {"W40"}}), Wire());
     ExpectBox(kChangeFailed, kKeyCaption, MessageIcon::Warning);
     EXPECT_EQ(KeyStatus::NotFound, keyIdentity.status);
+    // The silent key stored the write it did not answer; nothing is rolled
+    // back, which would cost a second timeout.
+    EXPECT_EQ(Padded("necret"), Field(key, 40));
 }
 
 TEST_F(ChangePasswordTest, KeyGoneAfterTheLastWriteFailsThePresenceTest) {
@@ -242,17 +249,23 @@ TEST_F(ChangePasswordTest, KeyGoneAfterTheLastWriteFailsThePresenceTest) {
     EXPECT_EQ(KeyStatus::NotFound, keyIdentity.status);
 }
 
-// The key answers a write with another value than the one written: the
-// change did not take, whatever the presence test says afterwards.
-TEST_F(ChangePasswordTest, RefusedWriteIsAFailure) {
+// The key answers a write with another byte than the one written: the
+// writes stop at that cell. A key password (a change or the first one) gets
+// its old bytes back, the refused cell included, so the old key password
+// still unlocks the key; the login password keeps the new bytes written
+// before the refused cell. The key answered, so the status stays.
+TEST_F(ChangePasswordTest, RefusedWriteStopsAndTheKeyPasswordIsRestored) {
     struct Mode {
         bool keyForm, initial;
         int base, refused;
         const std::string& caption;
+        std::string fieldAfter;  // the 12 cells of the field afterwards
     };
-    for (const Mode& mode :
-         {Mode{false, false, 28, 30, kLoginCaption}, Mode{true, false, 40, 45, kKeyCaption},
-          Mode{true, true, 40, 51, kKeyCaption}}) {
+    const std::string factory = std::string(1, '\x0D') + std::string(11, '\0');
+    for (const Mode& mode : {Mode{false, false, 28, 30, kLoginCaption, Padded("abgin")},
+                             Mode{true, false, 40, 45, kKeyCaption, Padded("secret")},
+                             Mode{true, false, 40, 40, kKeyCaption, Padded("secret")},
+                             Mode{true, true, 40, 51, kKeyCaption, factory}}) {
         SCOPED_TRACE(std::to_string(mode.refused) + (mode.initial ? " initial" : ""));
         inproc::Reset();
         vkey::VirtualKey& key = mode.initial ? FactoryInitial() : Provisioned("secret", "login");
@@ -265,12 +278,61 @@ TEST_F(ChangePasswordTest, RefusedWriteIsAFailure) {
             fakewin::LoginChangeForm(current, "abcdefgh");
         EXPECT_EQ(1, ChangePassword(kOwner));
 
-        EXPECT_EQ(ChangeWire(mode.base), Wire());
+        const std::vector<std::string> written =
+            Cells('W', mode.base, mode.refused - mode.base + 1);
+        EXPECT_EQ(Join({{"S1"},
+                        Cells('R', 40, 12),
+                        written,
+                        mode.keyForm ? written : std::vector<std::string>{}}),
+                  Wire());
+        EXPECT_EQ(mode.fieldAfter, Field(key, mode.base));
         ExpectBox(kChangeFailed, mode.caption, MessageIcon::Warning);
-        EXPECT_EQ(before, keyIdentity.status);  // the key still answers
+        EXPECT_EQ(before, keyIdentity.status);
         EXPECT_TRUE(Window().editsEmptied.empty());
         EXPECT_TRUE(Window().menuUpdates.empty());
         EXPECT_TRUE(PasswordBuffersWiped());
+    }
+}
+
+// The old key password still unlocks a key that refused the new one.
+TEST_F(ChangePasswordTest, OldKeyPasswordUnlocksAfterARefusedChange) {
+    Provisioned("secret", "login").RefuseWritesTo(43);
+    fakewin::KeyChangeForm("secret", "newkey", "newkey");
+    ChangePassword(kOwner);
+    fakewin::ResetWindow();
+    fakewin::ViewForm("secret");
+    ShowLoginPassword(kOwner);
+    EXPECT_EQ(Shown("login"), OnlyBox().text);
+}
+
+// Putting the old key password back is itself interrupted: by a key pulled
+// out (the write fails at once) or one falling silent (one read timeout).
+// It goes no further, and the key is reported gone.
+TEST_F(ChangePasswordTest, RestoreInterruptedReportsTheKeyGone) {
+    for (bool pulled : {true, false}) {
+        SCOPED_TRACE(pulled ? "pulled" : "silent");
+        inproc::Reset();
+        vkey::VirtualKey& key = Provisioned("secret", "login");
+        key.RefuseWritesTo(44);
+        // 13 reads, 5 writes up to the refused cell, 2 cells restored.
+        if (pulled)
+            key.UnplugAfter(13 + 5 + 2);
+        else
+            key.SilentAfter(13 + 5 + 2);
+        fakewin::KeyChangeForm("secret", "newkey", "newkey");
+        ChangePassword(kOwner);
+
+        EXPECT_EQ(
+            Join({{"S1"}, Cells('R', 40, 12), Cells('W', 40, 5), Cells('W', 40, pulled ? 2 : 3)}),
+            Wire());
+        EXPECT_EQ(pulled ? 1 : 0, inproc::Count(WireEventKind::WriteFailed));
+        EXPECT_EQ(pulled ? 0 : 1, inproc::Count(WireEventKind::ReadTimeout));
+        EXPECT_EQ(1, inproc::Count(WireEventKind::Discovery));
+        ExpectBox(kChangeFailed, kKeyCaption, MessageIcon::Warning);
+        EXPECT_EQ(KeyStatus::NotFound, keyIdentity.status);
+        // "newket" after the writes, restored as far as it went; the silent
+        // key stored the write it did not answer.
+        EXPECT_EQ(Padded(pulled ? "sewket" : "secket"), Field(key, 40));
     }
 }
 

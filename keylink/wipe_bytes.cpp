@@ -1,7 +1,7 @@
 // A wipe the optimizer keeps: every store goes through a volatile pointer.
-#include "secret_wipe.h"
+#include "wipe_bytes.h"
 
-void WipeSecret(char* data, std::size_t size) {
-    volatile char* byte = data;
+void WipeBytes(void* data, std::size_t size) {
+    volatile auto* byte = static_cast<unsigned char*>(data);
     for (std::size_t i = 0; i < size; ++i) byte[i] = 0;
 }
