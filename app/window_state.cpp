@@ -1,0 +1,4 @@
+// The window's module-level state.
+#include "admin_window.h"
+
+AdminWindowState windowState;
