@@ -66,7 +66,8 @@ play() {  # name, then VAR=value settings for the stand-ins
     shift
     export STATE="$work/$name"
     mkdir -p "$STATE"
-    out=$(env "$@" PATH="$work/bin:$PATH" KEYADMIN_APT_UPDATE_PAUSE=0 bash "$install_deps" 2>&1)
+    out=$(env "$@" PATH="$work/bin:$PATH" KEYADMIN_APT_UPDATE_PAUSE=0 \
+        KEYADMIN_WINE32_STAMP="$STATE/wine32-stamp" bash "$install_deps" 2>&1)
     rc=$?
 }
 
@@ -120,6 +121,22 @@ check "wine32 not installed" bash -c "! grep -qx 'wine32:i386' '$STATE/installed
 check "one line saying what failed and what happens instead" \
     test "$(grep -c 'wine32:i386) cannot be installed.*Windows tests run on the 64-bit build' <<<"$out")" -eq 1
 check "apt's own error is not shown" lacks "held broken packages"
+
+case_name="i386 step failed within the hour"
+play lately "FAKE_UNINSTALLABLE=wine32:i386"
+calls=$(wc -l <"$STATE/calls")
+play lately "FAKE_UNINSTALLABLE=wine32:i386"
+check "exit 0" test $rc -eq 0
+check "the archive is not asked again" test "$(wc -l <"$STATE/calls")" -eq "$calls"
+check "still says it in one line" \
+    test "$(grep -c 'wine32:i386) cannot be installed' <<<"$out")" -eq 1
+touch -d '-2 hours' "$STATE/wine32-stamp"
+play lately "FAKE_UNINSTALLABLE=wine32:i386"
+check "asked again an hour later" test "$(wc -l <"$STATE/calls")" -gt "$calls"
+touch -d '-2 hours' "$STATE/wine32-stamp"
+play lately
+check "once the archive can, it is installed" installed wine32:i386
+check "and the stamp is gone" test ! -e "$STATE/wine32-stamp"
 
 case_name="a package every path needs cannot be installed"
 play nocore "FAKE_UNINSTALLABLE=wine64"

@@ -6,6 +6,10 @@
 //   describe <pipe name>          attributes and report lengths (for hid.dll)
 //   add-key [serial=HEX8] [input=N] [output=N] [product=HEX] [cells=HEX*59]
 //           [key-password=T login-id=T login-password=T]      -> ok <id>
+//           [file=PATH [new]]     the key's memory lives in a file: loaded from it
+//                                 (refused when the file is foreign, cut short or
+//                                 damaged), or with `new` made from the options and
+//                                 written to it; saved after every change of a cell
 //   add-device [vendor=HEX] [product=HEX] [input=N] [output=N] [unreadable]
 //                                 a device without the key's firmware -> ok <id>
 //                                 (input 4..65535 bytes, output 1..65535)
@@ -38,6 +42,7 @@
 #include <vector>
 
 #include "device_pipes.h"
+#include "key_file.h"
 #include "vhid_names.h"
 
 namespace vhid {
@@ -56,6 +61,11 @@ struct Request {
         for (const auto& [key, value] : options)
             if (key == name) return &value;
         return nullptr;
+    }
+    bool Has(const std::string& word) const {
+        for (std::size_t i = 1; i < words.size(); ++i)
+            if (words[i] == word) return true;
+        return false;
     }
     unsigned long Number(const std::string& name, unsigned long fallback, int base = 10) const {
         const std::string* value = Option(name);
@@ -152,7 +162,15 @@ std::string AddKey(const Request& request) {
     if (std::string error = ConfigOf(request, vkey::kVendorId, vkey::kProductId, config);
         !error.empty())
         return error;
-    const Device* device = AddDevice(servedInstance, false, contents, config);
+    const std::string* file = request.Option("file");
+    if (file) {
+        std::string error;
+        const bool made = request.Has("new") ? vkey::SaveKeyFile(*file, contents, error)
+                                             : vkey::LoadKeyFile(*file, contents, error);
+        if (!made) return "error " + error;
+    }
+    Device* device = AddDevice(servedInstance, false, contents, config);
+    if (file) device->keyFile = *file;
     return Ok(std::to_string(device->id));
 }
 

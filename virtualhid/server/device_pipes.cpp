@@ -13,7 +13,9 @@
 #include "device_pipes.h"
 
 #include <algorithm>
+#include <cstdio>
 
+#include "key_file.h"
 #include "vhid_names.h"
 
 namespace vhid {
@@ -178,12 +180,23 @@ void OnConnected(PipeInstance* p) {
     }
 }
 
+// A key with a memory file keeps it up to date: the file always holds what
+// the key's cells hold, as a real key's memory does when it is pulled out.
+void KeepKeyFile(const Device& device, const vkey::KeyContents& before) {
+    if (device.keyFile.empty() || device.key.contents().cells == before.cells) return;
+    std::string error;
+    if (!vkey::SaveKeyFile(device.keyFile, device.key.contents(), error))
+        std::fprintf(stderr, "virtualhid-server: %s\n", error.c_str());
+}
+
 void OnOutputReport(PipeInstance* p, DWORD length) {
     Device& device = *p->device;
+    const vkey::KeyContents before = device.key.contents();
     if (!device.key.AcceptOutputReport(p->received.data(), length)) {
         if (!device.key.plugged()) Unplug(device);  // pulled out on this write
         return;
     }
+    KeepKeyFile(device, before);
     DeliverReplies(device);
 }
 

@@ -48,6 +48,9 @@ struct Device {
     std::size_t shortLength = 0;
     bool deliverShort = false;  // hand them over instead of dropping them
     int droppedReports = 0;     // short input reports dropped, as HID drops them
+    // Where the key keeps its memory between runs; empty for none. Saved
+    // after every report that changed a cell.
+    std::string keyFile;
 };
 
 // The port every pipe instance completes on.

@@ -4,6 +4,7 @@
 // message loop's dialog keyboard handling, a replugged key, the exit code.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 
 #include "case_names.h"
@@ -12,6 +13,7 @@
 #include "painting_model.h"
 #include "program_driver.h"
 #include "server_requests.h"
+#include "virtual_key_server.h"
 
 namespace {
 
@@ -269,3 +271,88 @@ TEST_F(ProgramTest, ClosingTheWindowEndsTheProgramWithZero) {
 }
 
 }  // namespace
+
+// A key whose memory lives in a file, as the run command keeps it: a first
+// key password set through the window is in the file, and the key made from
+// that file the next time is a key in use that the new password unlocks.
+class KeyFileProgramTest : public ProgramTest {
+protected:
+    void SetUp() override {
+        ProgramTest::SetUp();
+        char folder[MAX_PATH] = {};
+        GetTempPathA(sizeof folder, folder);
+        path = std::string(folder) + "keyadmin-key-" + std::to_string(GetCurrentProcessId());
+        DeleteFileA(path.c_str());
+    }
+    void TearDown() override {
+        ProgramTest::TearDown();
+        DeleteFileA(path.c_str());
+    }
+
+    std::string FileText() const {
+        std::string text;
+        if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
+            char chunk[256];
+            for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, file)) > 0;)
+                text.append(chunk, got);
+            std::fclose(file);
+        }
+        return text;
+    }
+
+    std::string path;
+};
+
+TEST_F(KeyFileProgramTest, AFirstKeyPasswordSetThroughTheWindowIsThereNextTime) {
+    const std::string first = AddKey("serial=0a00ff81 file=" + path + " new");
+    EXPECT_NE(std::string::npos, FileText().find("0d00000000"));
+    Start();
+    app.Send(kMenuChangeKey);
+    app.Type(c.newKeyPasswordEdit, "abcd");
+    app.Type(c.confirmPasswordEdit, "abcd");
+    EXPECT_EQ(expected::kKeyChanged, BoxOf(kChange).text);
+    app.Post(kMenuExit);
+    ASSERT_EQ(0, app.WaitForExit());
+    Control("remove " + first);
+
+    const std::string next = AddKey("file=" + path);
+    EXPECT_EQ(std::string("abcd") + '\0', Cells(next).substr(40, 5));
+    program::Program again;
+    ASSERT_TRUE(again.Start());
+    ASSERT_TRUE(again.FindControls());
+    EXPECT_EQ(expected::kAttachedStatus, again.Text(again.controls.statusBox));
+    again.Send(kMenuView);
+    again.Type(again.controls.currentPasswordEdit, "abcd");
+    again.Post(kOk);
+    const HWND box = again.WaitForBox();
+    ASSERT_NE(nullptr, box);
+    EXPECT_EQ(std::string(expected::kShownBefore) + expected::kShownAfter,
+              again.ReadAndClose(box).text);
+    again.Post(kMenuExit);
+    EXPECT_EQ(0, again.WaitForExit());
+}
+
+TEST_F(KeyFileProgramTest, AFileThatIsNoKeysMemoryIsRefusedAndLeftAlone) {
+    AddKey("serial=0a00ff81 file=" + path + " new");
+    const std::string whole = FileText();
+    const struct {
+        const char* name;
+        std::string text;
+        const char* says;
+    } cases[] = {
+        {"cut short", whole.substr(0, whole.size() - 5), "truncated"},
+        {"damaged", whole.substr(0, 60) + "ff" + whole.substr(62), "damaged"},
+        {"foreign", "[wine]\nsomething else\n", "not a KeyAdmin virtual key file"},
+    };
+    for (const auto& c : cases) {
+        std::FILE* file = std::fopen(path.c_str(), "wb");
+        ASSERT_NE(nullptr, file);
+        std::fwrite(c.text.data(), 1, c.text.size(), file);
+        std::fclose(file);
+        const std::string reply = server::Request("add-key file=" + path);
+        EXPECT_EQ(0u, reply.rfind("error", 0)) << c.name << ": " << reply;
+        EXPECT_NE(std::string::npos, reply.find(path)) << c.name << ": " << reply;
+        EXPECT_NE(std::string::npos, reply.find(c.says)) << c.name << ": " << reply;
+        EXPECT_EQ(c.text, FileText()) << c.name << ": the file is left as it was";
+    }
+}
