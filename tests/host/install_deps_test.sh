@@ -9,7 +9,7 @@ set -u
 install_deps=$(realpath "$1")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-failures=0
+source "$(dirname "$0")/../support/shell_checks.sh"
 
 # The stand-ins keep the "installed" packages in $STATE/installed, count the
 # calls of apt-get update in $STATE/updates and log every apt-get call.
@@ -71,18 +71,6 @@ play() {  # name, then VAR=value settings for the stand-ins
     rc=$?
 }
 
-check() {  # description, condition...
-    local what=$1
-    shift
-    if "$@"; then return; fi
-    echo "FAIL [$case_name] $what"
-    echo "---- output:"
-    echo "$out"
-    echo "----"
-    failures=$((failures + 1))
-}
-has() { grep -qF -- "$1" <<<"$out"; }
-lacks() { ! grep -qF -- "$1" <<<"$out"; }
 installed() { grep -qxF "$1" "$STATE/installed"; }
 updates() { cat "$STATE/updates" 2>/dev/null || echo 0; }
 
@@ -155,8 +143,4 @@ check "exit 0" test $rc -eq 0
 check "apt-get never called" test ! -e "$STATE/calls"
 check "prints nothing" test -z "$out"
 
-if [ $failures -ne 0 ]; then
-    echo "$failures check(s) failed"
-    exit 1
-fi
-echo "all install-deps cases passed"
+finish_checks "install-deps cases"

@@ -8,7 +8,7 @@ set -u
 root=$1
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-failures=0
+source "$(dirname "$0")/../support/shell_checks.sh"
 
 run() {  # arguments of scripts/run; sets out and rc
     # Into a file: a process left behind would hold a pipe open for good.
@@ -17,17 +17,6 @@ run() {  # arguments of scripts/run; sets out and rc
     rc=$?
     out=$(cat "$work/out")
 }
-check() {  # description, condition...
-    local what=$1
-    shift
-    "$@" && return
-    echo "FAIL [$case_name] $what"
-    echo "---- output:"
-    echo "$out"
-    echo "----"
-    failures=$((failures + 1))
-}
-has() { grep -qF -- "$1" <<<"$out"; }
 
 # Processes of the run's Wine prefix, found by their environment.
 left_running() {
@@ -80,8 +69,4 @@ check "exit 0" test $rc -eq 0
 check "says so" has "no key attached"
 check "the damaged file is still left alone" cmp -s "$work/cut" "$key"
 
-if [ $failures -ne 0 ]; then
-    echo "$failures check(s) failed"
-    exit 1
-fi
-echo "all run command cases passed"
+finish_checks "run command cases"
