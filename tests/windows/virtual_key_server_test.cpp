@@ -1,6 +1,7 @@
-// The virtual-key server behaves as the HID drivers do where the program can
-// see it, refuses devices its key cannot serve, and is never left running by
-// the tests.
+// The virtual key (the server, and the stand-in hid.dll on the program's
+// handles) behaves as the HID drivers do where the program can see it,
+// refuses devices its key cannot serve, and is never left running by the
+// tests.
 #include "server_fixture.h"
 
 #include <cstdint>
