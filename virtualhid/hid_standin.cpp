@@ -2,21 +2,18 @@
 // virtual-key server's devices. Which device a handle belongs to comes from
 // its pipe name; attributes and report lengths come from the server, so a
 // device that was pulled out answers no query. Exports just the functions
-// the program imports. When loaded it also makes a pulled key's reads and
-// writes fail as the server says (removal_errors.cpp).
+// the program imports. When loaded it also wraps the program's reads and
+// writes on the devices' handles (device_file_calls.cpp).
 #include <windows.h>
 
 extern "C" {
 #include <hidsdi.h>
 }
 
-#include <cstdio>
 #include <cstring>
-#include <string>
 
-#include "control_client.h"
-#include "removal_errors.h"
-#include "vhid_names.h"
+#include "device_description.h"
+#include "device_file_calls.h"
 
 namespace {
 
@@ -27,38 +24,12 @@ struct Preparsed {
     USHORT inputLength, outputLength;
 };
 
-struct Description {
-    unsigned vendor = 0, product = 0, version = 0, input = 0, output = 0, readable = 0;
-};
-
-std::string PipeNameOf(HANDLE handle) {
-    alignas(FILE_NAME_INFO) char buffer[sizeof(FILE_NAME_INFO) + 512 * sizeof(WCHAR)];
-    auto* info = reinterpret_cast<FILE_NAME_INFO*>(buffer);
-    if (!GetFileInformationByHandleEx(handle, FileNameInfo, info, sizeof buffer)) return {};
-    std::string name;
-    for (DWORD i = 0; i < info->FileNameLength / sizeof(WCHAR); ++i)
-        name.push_back(static_cast<char>(info->FileName[i]));
-    return name;
-}
-
-bool Describe(HANDLE handle, Description& description) {
-    const std::string name = PipeNameOf(handle);
-    const std::string instance = vhid::InstanceOfPipeName(name);
-    std::string reply;
-    if (instance.empty() || !vhid::ControlRequest(instance, "describe " + name, reply) ||
-        !vhid::ReplyOk(reply))
-        return false;
-    return std::sscanf(reply.c_str(), "ok %x %x %x %u %u %u", &description.vendor,
-                       &description.product, &description.version, &description.input,
-                       &description.output, &description.readable) == 6;
-}
-
 }  // namespace
 
 extern "C" {
 
 BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
-    if (reason == DLL_PROCESS_ATTACH) TranslateRemovalErrors();
+    if (reason == DLL_PROCESS_ATTACH) vhid::WrapDeviceFileCalls();
     return TRUE;
 }
 
@@ -68,7 +39,7 @@ void NTAPI HidD_GetHidGuid(LPGUID guid) {
 }
 
 BOOLEAN NTAPI HidD_GetAttributes(HANDLE device, PHIDD_ATTRIBUTES attributes) {
-    Description description;
+    vhid::Description description;
     if (!Describe(device, description) || !description.readable) {
         SetLastError(ERROR_DEVICE_NOT_CONNECTED);
         return FALSE;
@@ -81,7 +52,7 @@ BOOLEAN NTAPI HidD_GetAttributes(HANDLE device, PHIDD_ATTRIBUTES attributes) {
 }
 
 BOOLEAN NTAPI HidD_GetPreparsedData(HANDLE device, PHIDP_PREPARSED_DATA* preparsed) {
-    Description description;
+    vhid::Description description;
     if (!Describe(device, description)) {
         SetLastError(ERROR_DEVICE_NOT_CONNECTED);
         return FALSE;

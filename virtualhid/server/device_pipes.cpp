@@ -7,8 +7,11 @@
 // leaves it in the pipe; the server then looks at its length. A report of
 // the output report length is taken. One of another length is refused as
 // HID refuses it, by failing the write: the server drops the handle, which
-// fails the pending write. While the key takes no output reports, the
-// message is left where it is and the client's write does not complete.
+// fails the pending write. (In a program that loaded the stand-in hid.dll a
+// shorter write never comes here: the stand-in fails it on the handle, as
+// Wine's HID does. This check serves other clients, and longer writes.)
+// While the key takes no output reports, the message is left where it is
+// and the client's write does not complete.
 // Each handle's input-report queue stays here, kept to the length HID keeps.
 #include "device_pipes.h"
 
