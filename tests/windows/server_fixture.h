@@ -8,31 +8,12 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <string>
 
 #include "key_link.h"
-#include "virtual_key_server.h"
-
-inline std::string Control(const std::string& request) {
-    const std::string reply = server::Request(request);
-    EXPECT_TRUE(vhid::ReplyOk(reply)) << request << " -> " << reply;
-    return reply;
-}
+#include "server_control.h"
 
 using server::IdOf;
-
-// A name=value count from the device's line of the server's "list" reply.
-inline int ListedCount(const std::string& id, const std::string& name) {
-    std::istringstream lines(Control("list"));
-    std::string line;
-    while (std::getline(lines, line)) {
-        if (line.compare(0, id.size() + 1, id + " ") != 0) continue;
-        const auto at = line.find(" " + name + "=");
-        if (at != std::string::npos) return std::stoi(line.substr(at + name.size() + 2));
-    }
-    return -1;
-}
 
 // Milliseconds that `operation` took.
 template <typename Operation>

@@ -3,8 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
-
+#include "server_control.h"
 #include "virtual_key_server.h"
 
 namespace keyserver {
@@ -23,9 +22,7 @@ public:
 }  // namespace
 
 std::string Control(const std::string& request) {
-    const std::string reply = server::Request(request);
-    EXPECT_TRUE(vhid::ReplyOk(reply)) << request << " -> " << reply;
-    return reply;
+    return ::Control(request);
 }
 
 std::string AddKey(const std::string& options) {
@@ -41,22 +38,11 @@ std::string Cells(const std::string& id) {
 }
 
 int Reports(const std::string& id) {
-    std::istringstream lines(Control("list"));
-    std::string line;
-    while (std::getline(lines, line)) {
-        if (line.compare(0, id.size() + 1, id + " ") != 0) continue;
-        const auto at = line.find(" reports=");
-        if (at != std::string::npos) return std::stoi(line.substr(at + 9));
-    }
-    return -1;
+    return ListedCount(id, "reports");
 }
 
 int Opens(const std::string& id) {
-    std::istringstream reply(Control("handles " + id));  // "ok <open now> <opened ever>"
-    std::string ok;
-    int open = -1, opens = -1;
-    reply >> ok >> open >> opens;
-    return opens;
+    return ListedCount(id, "opens");
 }
 
 }  // namespace keyserver
