@@ -2,6 +2,7 @@
 // sequence number, extract the answer byte.
 #include "key_link.h"
 #include "key_transport.h"
+#include "monotonic_clock.h"
 #include "wipe_bytes.h"
 
 namespace {
@@ -27,14 +28,33 @@ bool ReportBuffersUsable() {
            ReportLengthsUsable(keyLink.inputReportLength, keyLink.outputReportLength);
 }
 
+// The time left of an exchange that started at `start`: 0 once its limit
+// has passed.
+std::uint32_t TimeLeft(std::uint64_t start) {
+    const std::uint64_t elapsed = MonotonicMilliseconds() - start;
+    return elapsed >= kExchangeLimitMs ? 0 : static_cast<std::uint32_t>(kExchangeLimitMs - elapsed);
+}
+
+// A read within the time left; once the limit has passed, the exchange ends
+// as a read that timed out.
+bool ReceiveWithin(std::uint64_t start) {
+    const std::uint32_t left = TimeLeft(start);
+    if (left == 0) {
+        keyLink.linkState = 0;
+        return false;
+    }
+    return ReceiveReport(left) == 1;
+}
+
 // Waits for the reply that echoes s: the first read at once, then up to 101
-// more with a pause before each. True when it arrived.
-bool AwaitReply(std::uint8_t s) {
-    if (ReceiveReport() != 1) return false;
+// more with a pause before each, all within the exchange's limit. True when
+// it arrived.
+bool AwaitReply(std::uint8_t s, std::uint64_t start) {
+    if (!ReceiveWithin(start)) return false;
     for (int reads = 1; !ReplyMatches(s); ++reads) {
         if (keyLink.linkState == 0 || reads == kMaxReads) return false;
         PauseBetweenReads();
-        if (ReceiveReport() != 1) return false;
+        if (!ReceiveWithin(start)) return false;
     }
     return true;
 }
@@ -58,7 +78,9 @@ std::uint8_t Exchange(std::uint8_t byte6, std::uint8_t byte7, std::uint8_t byte8
         frame[2 + i] = static_cast<std::uint8_t>(deviceProfile.transportMask[i] ^ (s + i));
     for (int i = 0; i < 3; ++i) frame[6 + i] = static_cast<std::uint8_t>(command[i] ^ (s + 4 + i));
 
-    if (SendReport() == 1 && AwaitReply(s)) keyLink.exchangeFailed = false;
+    // One limit for the whole exchange, from the start of its write.
+    const std::uint64_t start = MonotonicMilliseconds();
+    if (SendReport(kExchangeLimitMs) == 1 && AwaitReply(s, start)) keyLink.exchangeFailed = false;
     return AnswerFromInputReport();
 }
 

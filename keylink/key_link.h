@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 // The one key model this program knows.
@@ -27,12 +28,22 @@ inline constexpr std::uint16_t kMinInputReportLength = 4;
 inline constexpr std::int32_t kOpenedFlagValue = 0x3FF;
 inline constexpr std::uint8_t kKeyCellCount = 59;
 
+// Why the last discovery found no key to use.
+enum class DiscoveryFailure : std::uint8_t {
+    None,              // a key was found and opened
+    NoKey,             // no interface with the key's vendor and product ID
+    PermissionDenied,  // the key is there, but this user may not open it
+    InUse,             // the key is held by another program for its operation
+    Unusable,          // its report lengths cannot be read or are too short
+};
+
 // Module-level state of the connection; one for the whole program.
 struct KeyLink {
-    void* writeHandle = nullptr;  // synchronous: attribute and capability queries
-    void* readHandle = nullptr;   // overlapped: input and output reports, time-limited
-    void* readEvent = nullptr;    // created once, reused for every read
-    void* writeEvent = nullptr;   // created once, reused for every write
+    // Platform handles, where the platform keeps its handles here (Windows).
+    void* queryHandle = nullptr;   // the key's attribute and capability queries
+    void* reportHandle = nullptr;  // overlapped: input and output reports, time-limited
+    void* readEvent = nullptr;     // created once, reused for every read
+    void* writeEvent = nullptr;    // created once, reused for every write
     std::uint16_t inputReportLength = 0;
     std::uint16_t outputReportLength = 0;
     std::int32_t linkState = 0;              // 1 while a found key's transfers succeed
@@ -44,6 +55,9 @@ struct KeyLink {
     // report buffers too short for the framing) and by a refused command;
     // its answer byte then means nothing. Cleared by the next exchange.
     bool exchangeFailed = false;
+    DiscoveryFailure discoveryFailure = DiscoveryFailure::None;
+    std::string failedPath;  // the interface the failure is about, when there is one
+    std::string chosenPath;  // empty: the first key found; else only this one
 };
 
 extern KeyLink keyLink;
@@ -51,6 +65,10 @@ extern DeviceProfile deviceProfile;
 
 // Opens the key of the given generation (8..15): product ID or 0.
 std::uint16_t OpenKey(std::uint8_t generation);
+
+// From now on, discovery takes only the interface at `path` (one of
+// ListKeyPaths()); an empty path goes back to the first key found.
+void ChooseKeyPath(const std::string& path);
 
 // One framed exchange: the key's answer byte.
 std::uint8_t Transact(std::uint8_t command, std::uint8_t argument1, std::uint8_t argument2);

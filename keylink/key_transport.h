@@ -1,32 +1,50 @@
-// The seam between the key link and the platform: the three transport
-// operations and the pause between reads. The Windows build supplies them on
-// the HID class services; tests supply them on a virtual key.
+// The seam between the key link and the platform. Each platform supplies
+// these in one file of its own (hid_transport_win32.cpp on the Windows HID
+// class services); tests supply them on virtual keys.
+//
+// The key link decides how long an exchange may take (kExchangeLimitMs from
+// the start of its write); the transport waits at most the time it is given.
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 // Finds the key (vendor kKeyVendorId, product from deviceProfile) and opens
-// it; on success the handles are open and the report lengths and buffers are
-// set (SizeReportBuffers). 1 if found, 0 if not.
+// it; when a key has been chosen (ChooseKeyPath), only that interface is
+// taken. On success the handles are open and the report lengths and buffers
+// are set (SizeReportBuffers): 1, and keyLink.discoveryFailure is None.
+// Otherwise 0, and keyLink.discoveryFailure (with keyLink.failedPath) says
+// why.
 int DiscoverKey();
 
-// Sends keyLink.outputReport, waiting at most kWriteTimeoutMs for the key to
-// take it; when it fails or is not taken in time sets the link state to 0.
-// Returns the link state afterwards.
-std::int32_t SendReport();
+// Sends keyLink.outputReport, waiting at most `limitMs` for the key to take
+// it; when it fails or is not taken in time sets the link state to 0. A
+// transfer cut off by the limit is cancelled, and the call returns only once
+// the cancellation is complete. Returns the link state afterwards.
+std::int32_t SendReport(std::uint32_t limitMs);
 
 // Reads one input report into keyLink.inputReport, waiting at most
-// kReadTimeoutMs; when none arrives (or the read fails, or delivers fewer
-// bytes than the input report length) sets the link state to 0. Returns the
-// link state afterwards.
-std::int32_t ReceiveReport();
+// `limitMs`; when none arrives (or the read fails, or delivers fewer bytes
+// than the input report length) sets the link state to 0, cancelling the
+// read as SendReport does. Returns the link state afterwards.
+std::int32_t ReceiveReport(std::uint32_t limitMs);
 
 // The pause between two reads of one exchange (kPauseBetweenReadsMs).
 void PauseBetweenReads();
 
-inline constexpr unsigned kReadTimeoutMs = 3000;
-inline constexpr unsigned kWriteTimeoutMs = kReadTimeoutMs;
-inline constexpr unsigned kPauseBetweenReadsMs = 2;
+// The paths of every attached interface with the key's vendor and product
+// ID, in the order the platform lists them. Leaves the link as it was.
+std::vector<std::string> ListKeyPaths();
+
+// Closes whatever the transport holds on the key (its handles, and where the
+// platform has one, its lock); the link state and the opened flag fall to 0.
+void CloseKey();
+
+// One exchange, its write, every read and the pauses between them, ends
+// this long after the start of its write.
+inline constexpr std::uint32_t kExchangeLimitMs = 3000;
+inline constexpr std::uint32_t kPauseBetweenReadsMs = 2;
 
 // Provided by the key link for the transports.
 
@@ -36,3 +54,6 @@ bool ReportLengthsUsable(std::uint16_t inputLength, std::uint16_t outputLength);
 // Records the discovered report lengths and sizes both report buffers to
 // them, zero-filled. Allocates only when a buffer has to grow.
 void SizeReportBuffers(std::uint16_t inputLength, std::uint16_t outputLength);
+
+// Whether the interface at `path` may be taken: any, until a key is chosen.
+bool IsChosenKeyPath(const char* path);

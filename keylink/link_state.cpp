@@ -16,3 +16,11 @@ void SizeReportBuffers(std::uint16_t inputLength, std::uint16_t outputLength) {
     keyLink.inputReport.assign(inputLength, 0);
     keyLink.outputReport.assign(outputLength, 0);
 }
+
+void ChooseKeyPath(const std::string& path) {
+    keyLink.chosenPath = path;
+}
+
+bool IsChosenKeyPath(const char* path) {
+    return keyLink.chosenPath.empty() || keyLink.chosenPath == path;
+}

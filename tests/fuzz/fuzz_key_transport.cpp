@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "fake_clock.h"
 #include "key_link.h"
 #include "key_transport.h"
 
@@ -16,6 +17,9 @@ KeyMemory key;
 std::vector<Exchange> exchanges;
 
 constexpr std::uint16_t kReportLength = 65;
+// Each read that gets a report takes this long on the fake clock, so that a
+// run of foreign reports meets the exchange's time limit before its 102nd read.
+constexpr std::uint32_t kReportTimeMs = 35;
 
 // What a read does, from one byte: mostly the true answer.
 enum class ReadFate : std::uint8_t { True, Lie, Foreign, NoReport, Untouched };
@@ -93,7 +97,11 @@ using namespace fuzzkey;
 // Found, not found, or found with report lengths the transport makes up.
 int DiscoverKey() {
     const std::uint8_t fate = NextByte();
-    if (fate % 16 == 15) return 0;
+    keyLink.discoveryFailure = DiscoveryFailure::None;
+    if (fate % 16 == 15) {
+        keyLink.discoveryFailure = DiscoveryFailure::NoKey;
+        return 0;
+    }
     if (fate % 16 == 14) {
         SizeReportBuffers(NextByte() % 80, NextByte() % 80);
     } else {
@@ -102,7 +110,16 @@ int DiscoverKey() {
     return 1;
 }
 
-std::int32_t SendReport() {
+std::vector<std::string> ListKeyPaths() {
+    return {"fuzz"};
+}
+
+void CloseKey() {
+    keyLink.linkState = 0;
+    keyLink.openedFlag = 0;
+}
+
+std::int32_t SendReport(std::uint32_t limitMs) {
     Exchange exchange;
     exchange.frame = vkey::DecodeFrame(keyLink.outputReport.data(), keyLink.outputReport.size());
     exchange.taken = NextByte() % 16 != 15;
@@ -110,15 +127,24 @@ std::int32_t SendReport() {
         exchange.frame.address < key.cells.size())
         key.cells[exchange.frame.address] = exchange.frame.value;
     exchanges.push_back(exchange);
-    if (!exchange.taken) keyLink.linkState = 0;
+    if (!exchange.taken) {
+        fakeclock::Advance(limitMs);
+        keyLink.linkState = 0;
+    }
     return keyLink.linkState;
 }
 
-std::int32_t ReceiveReport() {
+std::int32_t ReceiveReport(std::uint32_t limitMs) {
     if (exchanges.empty()) {  // a read with no frame sent: nothing to answer
         keyLink.linkState = 0;
         return 0;
     }
+    if (limitMs < kReportTimeMs) {  // the report would come too late
+        fakeclock::Advance(limitMs);
+        keyLink.linkState = 0;
+        return 0;
+    }
+    fakeclock::Advance(kReportTimeMs);
     const vkey::DecodedFrame frame = exchanges.back().frame;
     switch (FateOf(NextByte())) {
         case ReadFate::True:
@@ -134,6 +160,7 @@ std::int32_t ReceiveReport() {
             break;
         }
         case ReadFate::NoReport:
+            fakeclock::Advance(limitMs - kReportTimeMs);
             keyLink.linkState = 0;
             break;
         case ReadFate::Untouched:
@@ -142,4 +169,6 @@ std::int32_t ReceiveReport() {
     return keyLink.linkState;
 }
 
-void PauseBetweenReads() {}
+void PauseBetweenReads() {
+    fakeclock::Advance(kPauseBetweenReadsMs);
+}

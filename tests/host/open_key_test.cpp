@@ -16,7 +16,7 @@ TEST_F(OpenKeyTest, GenerationOutOfRangeChangesNothing) {
     EXPECT_TRUE(inproc::Events().empty());
     EXPECT_EQ(before.linkState, keyLink.linkState);
     EXPECT_EQ(before.openedFlag, keyLink.openedFlag);
-    EXPECT_EQ(before.writeHandle, keyLink.writeHandle);
+    EXPECT_EQ(before.queryHandle, keyLink.queryHandle);
     EXPECT_EQ(0x81, deviceProfile.productIdHigh);
     EXPECT_EQ(0xE1, deviceProfile.productIdLow);
 }
@@ -39,9 +39,9 @@ TEST_F(OpenKeyTest, GenerationBecomesTheTopOfTheProductId) {
     Attach(vkey::FactoryInitialContents({5, 5, 5, 5}), Foreign(0x10F7, 0x91E1));
     EXPECT_EQ(0x91E1, OpenKey(9));
     EXPECT_EQ(inproc::Devices().size() - 1,
-              static_cast<std::size_t>(reinterpret_cast<std::intptr_t>(keyLink.writeHandle) - 1));
+              static_cast<std::size_t>(reinterpret_cast<std::intptr_t>(keyLink.queryHandle) - 1));
     EXPECT_EQ(0x81E1, OpenKey(8));
-    EXPECT_EQ(reinterpret_cast<void*>(1), keyLink.writeHandle);
+    EXPECT_EQ(reinterpret_cast<void*>(1), keyLink.queryHandle);
 }
 
 TEST_F(OpenKeyTest, FirstMatchingDeviceWinsAndOthersAreClosed) {

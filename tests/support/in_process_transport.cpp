@@ -1,8 +1,10 @@
 // The transport seam on in-process virtual keys.
 #include "in_process_transport.h"
 
+#include <deque>
 #include <thread>
 
+#include "fake_clock.h"
 #include "key_link.h"
 #include "key_transport.h"
 
@@ -14,9 +16,12 @@ std::vector<vkey::VirtualKey> devices;
 std::vector<WireEvent> events;
 std::vector<int> opens;
 std::vector<int> openHandles;
+std::vector<DiscoveryFailure> refusals;
 bool recording = true;
 std::chrono::microseconds latency{0};
 int untouchedReads = 0;
+std::deque<std::uint32_t> readDelays;
+std::uint32_t writeDelay = 0;
 
 // Handles are device index + 1, so that null stays "closed".
 int DeviceOf(void* handle) {
@@ -27,9 +32,9 @@ void* HandleOf(int device) {
 }
 
 void Record(WireEventKind kind, int device, const std::vector<std::uint8_t>* report = nullptr,
-            bool found = false) {
+            bool found = false, std::uint32_t limitMs = 0) {
     if (!recording) return;
-    WireEvent event{kind, device, found, {}, {}};
+    WireEvent event{kind, device, found, {}, {}, limitMs, fakeclock::Now()};
     if (report) {
         event.report = *report;
         if (kind == WireEventKind::Write || kind == WireEventKind::WriteFailed)
@@ -65,9 +70,13 @@ void Reset() {
     events.clear();
     opens.clear();
     openHandles.clear();
+    refusals.clear();
     recording = true;
     latency = std::chrono::microseconds{0};
     untouchedReads = 0;
+    readDelays.clear();
+    writeDelay = 0;
+    fakeclock::Reset();
     ResetKeyLinkState();
 }
 
@@ -85,6 +94,19 @@ void SetLatency(std::chrono::microseconds value) {
 }
 void SetUntouchedReads(int count) {
     untouchedReads = count;
+}
+void QueueReadDelays(std::vector<std::uint32_t> delaysMs) {
+    readDelays.assign(delaysMs.begin(), delaysMs.end());
+}
+void SetWriteDelay(std::uint32_t delayMs) {
+    writeDelay = delayMs;
+}
+void RefuseOpening(int device, DiscoveryFailure why) {
+    if (refusals.size() <= static_cast<std::size_t>(device)) refusals.resize(device + 1);
+    refusals[device] = why;
+}
+std::string PathOf(int device) {
+    return "inproc:" + std::to_string(device);
 }
 
 int Count(WireEventKind kind) {
@@ -111,70 +133,126 @@ int OpenHandles(int device) {
 
 using namespace inproc;
 
-// Like the HID class services: every present device is opened and examined,
-// the first with the key's vendor and product ID and usable report lengths
-// wins and is opened a second time for reading.
-int DiscoverKey() {
+namespace {
+
+bool IsKey(const vkey::VirtualKey& device) {
     const auto wanted =
         static_cast<std::uint16_t>(deviceProfile.productIdHigh * 256 + deviceProfile.productIdLow);
+    const vkey::DeviceConfig& config = device.config();
+    return device.plugged() && config.attributesReadable && config.vendorId == kKeyVendorId &&
+           config.productId == wanted;
+}
+
+DiscoveryFailure RefusalOf(int device) {
+    return static_cast<std::size_t>(device) < refusals.size() ? refusals[device]
+                                                              : DiscoveryFailure::None;
+}
+
+bool InRange(int device) {
+    return device >= 0 && device < static_cast<int>(devices.size());
+}
+
+}  // namespace
+
+// Like the HID class services: every present device is opened and examined,
+// the first with the key's vendor and product ID and usable report lengths
+// wins and is opened a second time for reports. When a key has been chosen,
+// only its device is examined.
+int DiscoverKey() {
+    keyLink.discoveryFailure = DiscoveryFailure::NoKey;
+    keyLink.failedPath.clear();
     for (int i = 0; i < static_cast<int>(devices.size()); ++i) {
         const vkey::VirtualKey& device = devices[i];
-        if (!device.plugged()) continue;
-        Close(keyLink.writeHandle);
-        keyLink.writeHandle = HandleOf(i);
+        if (!device.plugged() || !IsChosenKeyPath(PathOf(i).c_str())) continue;
+        if (IsKey(device) && RefusalOf(i) != DiscoveryFailure::None) {
+            keyLink.discoveryFailure = RefusalOf(i);
+            keyLink.failedPath = PathOf(i);
+            continue;
+        }
+        Close(keyLink.queryHandle);
+        keyLink.queryHandle = HandleOf(i);
         TrackOpen(i);
         const vkey::DeviceConfig& config = device.config();
-        if (config.attributesReadable && config.vendorId == kKeyVendorId &&
-            config.productId == wanted &&
-            ReportLengthsUsable(config.inputReportLength, config.outputReportLength)) {
-            SizeReportBuffers(config.inputReportLength, config.outputReportLength);
-            Close(keyLink.readHandle);
-            keyLink.readHandle = HandleOf(i);
-            TrackOpen(i);
-            Record(WireEventKind::Discovery, i, nullptr, true);
-            return 1;
+        if (IsKey(device)) {
+            if (ReportLengthsUsable(config.inputReportLength, config.outputReportLength)) {
+                SizeReportBuffers(config.inputReportLength, config.outputReportLength);
+                Close(keyLink.reportHandle);
+                keyLink.reportHandle = HandleOf(i);
+                TrackOpen(i);
+                keyLink.discoveryFailure = DiscoveryFailure::None;
+                Record(WireEventKind::Discovery, i, nullptr, true);
+                return 1;
+            }
+            keyLink.discoveryFailure = DiscoveryFailure::Unusable;
+            keyLink.failedPath = PathOf(i);
         }
-        Close(keyLink.writeHandle);
+        Close(keyLink.queryHandle);
     }
     Record(WireEventKind::Discovery, -1, nullptr, false);
     return 0;
 }
 
-std::int32_t SendReport() {
-    const int i = DeviceOf(keyLink.writeHandle);
-    if (i >= 0 && i < static_cast<int>(devices.size()) && devices[i].plugged() &&
-        !devices[i].takingWrites()) {
-        // The write would wait out its limit and be cancelled.
-        Record(WireEventKind::WriteTimeout, i);
+std::vector<std::string> ListKeyPaths() {
+    std::vector<std::string> paths;
+    for (int i = 0; i < static_cast<int>(devices.size()); ++i)
+        if (IsKey(devices[i])) paths.push_back(PathOf(i));
+    return paths;
+}
+
+void CloseKey() {
+    Close(keyLink.queryHandle);
+    Close(keyLink.reportHandle);
+    keyLink.linkState = 0;
+    keyLink.openedFlag = 0;
+}
+
+std::int32_t SendReport(std::uint32_t limitMs) {
+    const int i = DeviceOf(keyLink.reportHandle);
+    if (InRange(i) && devices[i].plugged() &&
+        (!devices[i].takingWrites() || writeDelay > limitMs)) {
+        // The write waits out its limit and is cancelled.
+        fakeclock::Advance(limitMs);
+        Record(WireEventKind::WriteTimeout, i, nullptr, false, limitMs);
         keyLink.linkState = 0;
         return 0;
     }
-    const bool sent =
-        i >= 0 && i < static_cast<int>(devices.size()) &&
-        devices[i].AcceptOutputReport(keyLink.outputReport.data(), keyLink.outputReport.size());
-    Record(sent ? WireEventKind::Write : WireEventKind::WriteFailed, i, &keyLink.outputReport);
+    const bool sent = InRange(i) && devices[i].AcceptOutputReport(keyLink.outputReport.data(),
+                                                                  keyLink.outputReport.size());
+    if (sent) fakeclock::Advance(writeDelay);
+    Record(sent ? WireEventKind::Write : WireEventKind::WriteFailed, i, &keyLink.outputReport,
+           false, limitMs);
     if (!sent) keyLink.linkState = 0;
     return keyLink.linkState;
 }
 
-std::int32_t ReceiveReport() {
-    const int i = DeviceOf(keyLink.readHandle);
+std::int32_t ReceiveReport(std::uint32_t limitMs) {
+    const int i = DeviceOf(keyLink.reportHandle);
     if (latency.count() > 0) std::this_thread::sleep_for(latency);
-    if (i < 0 || i >= static_cast<int>(devices.size()) || !devices[i].plugged()) {
-        Record(WireEventKind::ReadFailed, i);
+    std::uint32_t delay = 0;
+    if (!readDelays.empty()) {
+        delay = readDelays.front();
+        readDelays.pop_front();
+    }
+    if (!InRange(i) || !devices[i].plugged()) {
+        Record(WireEventKind::ReadFailed, i, nullptr, false, limitMs);
         keyLink.linkState = 0;
     } else if (untouchedReads > 0) {
         --untouchedReads;
-        Record(WireEventKind::ReadUntouched, i);
-    } else if (devices[i].TakeInputReport(keyLink.inputReport.data(), keyLink.inputReport.size())) {
-        Record(WireEventKind::Read, i, &keyLink.inputReport);
+        Record(WireEventKind::ReadUntouched, i, nullptr, false, limitMs);
+    } else if (delay <= limitMs &&
+               devices[i].TakeInputReport(keyLink.inputReport.data(), keyLink.inputReport.size())) {
+        fakeclock::Advance(delay);
+        Record(WireEventKind::Read, i, &keyLink.inputReport, false, limitMs);
     } else {
-        Record(WireEventKind::ReadTimeout, i);
+        // Nothing within the limit; a report that comes later stays queued.
+        fakeclock::Advance(limitMs);
+        Record(WireEventKind::ReadTimeout, i, nullptr, false, limitMs);
         keyLink.linkState = 0;
     }
     return keyLink.linkState;
 }
 
 void PauseBetweenReads() {
-    Record(WireEventKind::Pause, DeviceOf(keyLink.readHandle));
+    fakeclock::Advance(kPauseBetweenReadsMs);
+    Record(WireEventKind::Pause, DeviceOf(keyLink.reportHandle));
 }

@@ -1,12 +1,17 @@
 // The key link's transport seam served in-process by virtual keys: the
 // devices are listed in enumeration order, and every frame on the wire,
-// every read and every pause is recorded for the tests to assert on.
+// every read and every pause is recorded for the tests to assert on. Waits
+// are played out on the fake clock (fake_clock.h): a timeout moves it by the
+// limit the transport was given, a reply that comes late by its delay, a
+// pause by its length; nothing waits for real but SetLatency.
 #pragma once
 
 #include <chrono>
 #include <cstdint>
+#include <string>
 #include <vector>
 
+#include "key_link.h"
 #include "virtual_key.h"
 
 namespace inproc {
@@ -15,9 +20,9 @@ enum class WireEventKind : std::uint8_t {
     Discovery,      // one DiscoverKey; `found` tells the result
     Write,          // an output report the key took
     WriteFailed,    // an output report the key refused (unplugged, wrong length)
-    WriteTimeout,   // an output report the key never took (simulated, no waiting)
+    WriteTimeout,   // an output report the key did not take within the limit
     Read,           // an input report delivered
-    ReadTimeout,    // no report within the read limit (simulated, no waiting)
+    ReadTimeout,    // no report within the limit
     ReadFailed,     // the device is gone
     ReadUntouched,  // a read that reported success but delivered nothing
     Pause,          // the pause between two reads
@@ -29,6 +34,8 @@ struct WireEvent {
     bool found = false;                // Discovery
     std::vector<std::uint8_t> report;  // Write, WriteFailed, Read: the bytes on the wire
     vkey::DecodedFrame frame;          // Write, WriteFailed: the frame as the key reads it
+    std::uint32_t limitMs = 0;         // writes and reads: the longest the transport was to wait
+    std::uint64_t endedAt = 0;         // the fake clock when the event was over
 };
 
 // The attached devices, first enumerated first. Reset() empties it.
@@ -46,6 +53,19 @@ void SetLatency(std::chrono::microseconds latency);
 // The next `count` reads report success but leave the input report as it
 // was; the key's reply stays queued for the read after.
 void SetUntouchedReads(int count);
+// How long after its start each read gets its input report, one delay per
+// read in turn; reads after the last delay get theirs at once. A report that
+// would come after the read's limit is not read (the read times out) and
+// stays queued.
+void QueueReadDelays(std::vector<std::uint32_t> delaysMs);
+// How long the key takes to take each output report; one that takes longer
+// than the write's limit is not taken (the write times out).
+void SetWriteDelay(std::uint32_t delayMs);
+// Discovery finds the device but cannot open it, as the platform would
+// refuse it (DiscoveryFailure::PermissionDenied or InUse); None again allows it.
+void RefuseOpening(int device, DiscoveryFailure why);
+// The path ListKeyPaths() gives the device at `index`.
+std::string PathOf(int device);
 
 int Count(WireEventKind kind);
 // The frames the key took, in order, as the key decoded them.

@@ -78,7 +78,7 @@ TEST_F(VirtualKeyServerTest, ReportsThatDoNotFitFailAtOnceAndLeaveTheHandleUsabl
         {"read one byte short of the report", false, input - 1, 0},
         {"read of one byte", false, 1, 0},
     };
-    void* const handle = keyLink.readHandle;
+    void* const handle = keyLink.reportHandle;
     const int opens = ListedCount(key, "opens");
     std::uint8_t letter = 0;
     for (const auto& misfit : misfits) {
@@ -95,7 +95,7 @@ TEST_F(VirtualKeyServerTest, ReportsThatDoNotFitFailAtOnceAndLeaveTheHandleUsabl
         ++letter;
         EXPECT_EQ(kPassword[letter], ReadCell(40 + letter));
         EXPECT_FALSE(LastExchangeFailed());
-        EXPECT_EQ(handle, keyLink.readHandle);
+        EXPECT_EQ(handle, keyLink.reportHandle);
         EXPECT_EQ(opens, ListedCount(key, "opens"));
     }
 }
@@ -123,8 +123,8 @@ TEST_F(VirtualKeyServerTest, ServerRefusesWritesOfAnotherLengthThanTheReport) {
         DWORD written = 0;
         const BOOL done =
             write.throughStandin
-                ? WriteFile(keyLink.writeHandle, report.data(), write.length, &written, nullptr)
-                : UnwrappedWriteFile(keyLink.writeHandle, report.data(), write.length, &written);
+                ? WriteFile(keyLink.queryHandle, report.data(), write.length, &written, nullptr)
+                : UnwrappedWriteFile(keyLink.queryHandle, report.data(), write.length, &written);
         const DWORD error = GetLastError();
         EXPECT_FALSE(done);
         EXPECT_NE(static_cast<DWORD>(ERROR_INVALID_PARAMETER), error) << "failed by the server";
@@ -168,12 +168,12 @@ TEST_F(VirtualKeyServerTest, PulledKeyFailsWithEitherRemovalError) {
         std::string buffer(keyLink.inputReportLength, '\0');
         DWORD transferred = 0;
         EXPECT_FALSE(
-            ReadFile(keyLink.readHandle, buffer.data(), keyLink.inputReportLength, nullptr, &read));
+            ReadFile(keyLink.reportHandle, buffer.data(), keyLink.inputReportLength, nullptr, &read));
         Control("unplug " + key);
-        EXPECT_FALSE(GetOverlappedResult(keyLink.readHandle, &read, &transferred, TRUE));
+        EXPECT_FALSE(GetOverlappedResult(keyLink.reportHandle, &read, &transferred, TRUE));
         const DWORD readError = GetLastError();
         CloseHandle(read.hEvent);
-        EXPECT_FALSE(WriteFile(keyLink.writeHandle, buffer.data(), keyLink.outputReportLength,
+        EXPECT_FALSE(WriteFile(keyLink.queryHandle, buffer.data(), keyLink.outputReportLength,
                                &transferred, nullptr));
         const DWORD writeError = GetLastError();
         if (windows) {
