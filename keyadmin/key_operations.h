@@ -1,0 +1,118 @@
+// The key administration's operations as outcomes, for any front end (the
+// window, the command line): the status and identity of a key, unlocking
+// it to read its login password, and the changes of its passwords.
+//
+// Each operation opens the key again (OpenKey: the chosen key, or the first
+// one found), stops at the first exchange that gets no reply, settles a
+// pending key-password repair for that key first (below), and wipes the key
+// link's report buffers when it ends. Nothing here reaches a window or a
+// terminal: each front end presents the outcomes in its own way.
+//
+// Typed texts are asked for through TakeText functions, and only when the
+// operation needs them (after the key has answered), so that a front end
+// that reads its edits late reads none for a missing key. Texts go to and
+// come from the password buffers (passwordBuffers); the front end wipes them
+// (WipePasswordBuffers) once it has presented the outcome.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "key_identity.h"
+
+// Fills `text` with a typed text: at most 11 bytes, zeros after it.
+using TakeText = void (*)(TextField& text);
+
+// A key-password change that was interrupted leaves the field new bytes up
+// to the cell that failed and old bytes from it on: neither password
+// unlocks the key. The program then keeps, in memory only, the key's serial
+// number, the old field and the new one, and the next operation that finds
+// that key puts it right before it goes on.
+enum class RepairOutcome : std::uint8_t {
+    None,                 // nothing pending for this key (another key's repair stays pending)
+    NewKeyPasswordHolds,  // the interrupted change had taken effect after all
+    OldKeyPasswordBack,   // the old field is back: the old key password unlocks the key again
+    FactoryInitialBack,   // an interrupted first key password: the key is factory-initial again
+    NotRepaired,          // putting the old field back was refused or interrupted: still pending
+};
+
+// Whether a repair is pending, and for which key.
+bool KeyPasswordRepairPending();
+std::array<std::uint8_t, 4> PendingRepairSerial();
+
+// Wipes a pending repair without carrying it out (the program ends).
+void ForgetKeyPasswordRepair();
+
+// The status and identity of the key.
+struct StatusResult {
+    KeyStatus status;  // NotFound unless every read succeeded
+    RepairOutcome repair;
+};
+
+// Opens the key and, when it answers, reads its serial number, settles a
+// repair pending for it, reads its login ID and whether it is
+// factory-initial. `identity` gets status, serial and login ID only when
+// every read succeeded; otherwise only its status becomes NotFound.
+StatusResult ReadKeyStatus(KeyIdentity& identity);
+
+// Unlocking the key with a typed key password.
+enum class UnlockOutcome : std::uint8_t { Unlocked, NotFound, WrongKeyPassword };
+
+struct UnlockResult {
+    UnlockOutcome outcome;
+    RepairOutcome repair;
+};
+
+// Reads the stored key password, compares the typed one with it and, when
+// they are the same, reads the login password into
+// passwordBuffers.loginPassword.
+UnlockResult UnlockLoginPassword(TakeText typedKeyPassword);
+
+// Changing a password.
+enum class PasswordField : std::uint8_t { LoginPassword, KeyPassword };
+
+// How a key password change treats a factory-initial key (cell 40 holds
+// 0x0D), which has no key password to type.
+enum class FirstKeyPassword : std::uint8_t {
+    Allowed,  // a factory-initial key takes its first key password (the window)
+    Refused,  // only a key with a key password is changed
+    Only,     // only a factory-initial key takes one; any other key is left alone
+};
+
+struct ChangeRequest {
+    PasswordField field;
+    FirstKeyPassword firstKeyPassword;  // key password only
+    TakeText newPassword;
+    TakeText confirmation;        // key password only: the new one typed again
+    TakeText currentKeyPassword;  // not asked for with FirstKeyPassword::Only
+};
+
+enum class ChangeOutcome : std::uint8_t {
+    Changed,                // every cell echoed its byte and the key answered after
+    ChangedKeySilentAfter,  // every cell echoed, but the key did not answer after:
+                            // the new password is on the key
+    NotFound,
+    ConfirmationMismatch,  // found before any cell was read
+    WrongKeyPassword,
+    WrongKeyState,  // FirstKeyPassword::Only on a key with a key password, or
+                    // Refused on a factory-initial key; nothing written
+    Refused,        // a cell echoed another byte; the writes stopped there
+    Interrupted,    // the key stopped answering during the writes
+};
+
+// What the changed field holds afterwards, as far as the program knows.
+enum class FieldAfter : std::uint8_t {
+    Old,  // nothing was written, or the old bytes were all put back
+    New,
+    Mixed,  // new bytes, then old ones: a login password must be set again; a
+            // key password waits for its repair (KeyPasswordRepairPending())
+};
+
+struct ChangeResult {
+    ChangeOutcome outcome;
+    FieldAfter after;
+    bool firstKeyPassword;  // the key was factory-initial and took its first key password
+    RepairOutcome repair;   // of an earlier interrupted change, settled first
+};
+
+ChangeResult ChangeKeyField(const ChangeRequest& request);
