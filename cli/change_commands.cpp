@@ -1,0 +1,158 @@
+// set-login-password, set-key-password and init. The passwords are asked
+// once the key's state allows the change; the key administration confirms
+// every byte written by the key's echo, and says what the field holds when a
+// change did not go through. A key password left half written waits here
+// for its repair.
+#include "ask_password.h"
+#include "commands.h"
+#include "key_transport.h"
+#include "messages.h"
+#include "repair_wait.h"
+#include "typed_texts.h"
+
+namespace {
+
+struct ChangeKind {
+    PasswordField field;
+    FirstKeyPassword firstKeyPassword;
+    bool asksCurrent;  // the current key password
+    bool confirms;     // the new password typed twice
+    Message newPrompt;
+    Message changed;
+};
+
+constexpr ChangeKind kLoginPassword{
+    PasswordField::LoginPassword,    FirstKeyPassword::Refused,    true, false,
+    Message::PromptNewLoginPassword, Message::LoginPasswordChanged};
+constexpr ChangeKind kKeyPassword{
+    PasswordField::KeyPassword,    FirstKeyPassword::Refused,  true, true,
+    Message::PromptNewKeyPassword, Message::KeyPasswordChanged};
+constexpr ChangeKind kFirstKeyPassword{
+    PasswordField::KeyPassword,    FirstKeyPassword::Only,      false, true,
+    Message::PromptNewKeyPassword, Message::FirstKeyPasswordSet};
+
+bool IsFirst(const ChangeKind& kind) {
+    return kind.firstKeyPassword == FirstKeyPassword::Only;
+}
+
+Asked AskTexts(const ChangeKind& kind) {
+    Asked asked{ExitCode::Success, {}};
+    if (kind.asksCurrent)
+        asked = AskPassword(Message::PromptCurrentKeyPassword, typedTexts.currentKeyPassword);
+    if (asked.code == ExitCode::Success)
+        asked = AskPassword(kind.newPrompt, typedTexts.newPassword);
+    if (asked.code == ExitCode::Success && kind.confirms)
+        asked = AskPassword(Message::PromptNewKeyPasswordAgain, typedTexts.confirmation);
+    return asked;
+}
+
+// What the field holds after a change that did not go through. A key
+// password left mixed is told of by the wait for its repair.
+std::string AfterMessage(const ChangeKind& kind, FieldAfter after) {
+    if (after == FieldAfter::Old) return Say(Message::KeyHoldsOld);
+    if (after == FieldAfter::New) return Say(Message::KeyHoldsNew);
+    return kind.field == PasswordField::LoginPassword ? Say(Message::LoginPasswordMixed) : "";
+}
+
+void Describe(const ChangeKind& kind, const ChangeResult& result, const KeyFacts& lost,
+              const std::string& serial, Outcome& outcome) {
+    switch (result.outcome) {
+        case ChangeOutcome::Changed:
+            outcome.messages.push_back(Say(kind.changed, {serial}));
+            break;
+        case ChangeOutcome::ChangedKeySilentAfter:
+            outcome.messages.push_back(Say(kind.changed, {serial}));
+            outcome.messages.push_back(Say(Message::SilentAfterChange));
+            break;
+        case ChangeOutcome::NotFound:
+            outcome.code = FailureCode(lost);
+            outcome.messages.push_back(FailureMessage(lost));
+            break;
+        case ChangeOutcome::ConfirmationMismatch:
+            outcome.code = ExitCode::ConfirmationMismatch;
+            outcome.messages.push_back(Say(Message::ConfirmationMismatch));
+            break;
+        case ChangeOutcome::WrongKeyPassword:
+            outcome.code = ExitCode::WrongKeyPassword;
+            outcome.messages.push_back(Say(Message::WrongKeyPassword));
+            break;
+        case ChangeOutcome::WrongKeyState:
+            outcome.code = ExitCode::WrongKeyState;
+            outcome.messages.push_back(
+                Say(IsFirst(kind) ? Message::KeyNotInitial : Message::KeyNeedsInit, {serial}));
+            break;
+        case ChangeOutcome::Refused:
+        case ChangeOutcome::Interrupted:
+            outcome.code = ExitCode::ChangeFailed;
+            outcome.messages.push_back(Say(result.outcome == ChangeOutcome::Refused
+                                               ? Message::ChangeRefused
+                                               : Message::ChangeInterrupted,
+                                           {serial}));
+            outcome.messages.push_back(AfterMessage(kind, result.after));
+            break;
+    }
+}
+
+// Waits for the repair of a key password left mixed, and says how it ended.
+void SettleRepair(const ChangeKind& kind, const std::string& serial, Outcome& outcome) {
+    const RepairOutcome repair = AwaitRepair(IsFirst(kind));
+    outcome.repair = repair;
+    outcome.messages.push_back(RepairMessage(repair, serial));
+    if (repair == RepairOutcome::NewKeyPasswordHolds) {
+        outcome.code = ExitCode::Success;
+        outcome.change->after = FieldAfter::New;
+    } else if (repair != RepairOutcome::NotRepaired) {
+        outcome.change->after = FieldAfter::Old;
+    }
+}
+
+Outcome ChangeField(const ChangeKind& kind, const SerialChoice& serial) {
+    const KeyChoice choice = ChooseKey(serial);
+    if (choice.code != ExitCode::Success) return NotChosen(choice);
+    Outcome outcome;
+    outcome.key = choice.key;
+    const std::string serialText = SerialText(choice.key.identity.serial);
+    const bool initial = choice.key.identity.status == KeyStatus::Initial;
+    if (initial != IsFirst(kind)) {
+        outcome.code = ExitCode::WrongKeyState;
+        outcome.messages.push_back(
+            Say(initial ? Message::KeyNeedsInit : Message::KeyNotInitial, {serialText}));
+        return outcome;
+    }
+    const Asked asked = AskTexts(kind);
+    if (asked.code != ExitCode::Success) {
+        WipeTypedTexts();
+        outcome.code = asked.code;
+        outcome.messages.push_back(asked.message);
+        return outcome;
+    }
+    const ChangeRequest request{kind.field, kind.firstKeyPassword, TakeTypedNewPassword,
+                                TakeTypedConfirmation, TakeTypedCurrentKeyPassword};
+    const ChangeResult result = ChangeKeyField(request);
+    const KeyFacts lost = LostKey(choice.key.path);
+    CloseKey();
+    WipeTypedTexts();
+    outcome.change = ChangeMade{kind.field, result.firstKeyPassword, result.after};
+    Describe(kind, result, lost, serialText, outcome);
+    if (result.outcome == ChangeOutcome::Changed ||
+        result.outcome == ChangeOutcome::ChangedKeySilentAfter)
+        outcome.key->identity.status = KeyStatus::Connected;
+    if (result.after == FieldAfter::Mixed && KeyPasswordRepairPending() &&
+        PendingRepairSerial() == choice.key.identity.serial)
+        SettleRepair(kind, serialText, outcome);
+    return outcome;
+}
+
+}  // namespace
+
+Outcome SetLoginPassword(const SerialChoice& serial) {
+    return ChangeField(kLoginPassword, serial);
+}
+
+Outcome SetKeyPassword(const SerialChoice& serial) {
+    return ChangeField(kKeyPassword, serial);
+}
+
+Outcome SetFirstKeyPassword(const SerialChoice& serial) {
+    return ChangeField(kFirstKeyPassword, serial);
+}

@@ -1,0 +1,120 @@
+// One command per action on the key, parsed by CLI11. The parser's own
+// idiom (exceptions for --help and for usage errors) stays in this file; no
+// secret ever passes through it, since passwords are never arguments.
+#include "command_line.h"
+
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
+#include <sstream>
+#include <string>
+#include <string_view>
+
+#include "commands.h"
+#include "console.h"
+#include "help_text.h"
+#include "key_admin.h"
+#include "messages.h"
+
+namespace {
+
+struct Arguments {
+    bool json = false;
+    std::string serial;
+    bool each = false;
+    bool random = false;
+    bool csv = false;
+    unsigned count = 0;
+};
+
+struct CommandName {
+    const char* name;
+    Message summary;
+    Outcome (*run)(const SerialChoice& serial);
+};
+
+Outcome ListAll(const SerialChoice&) {
+    return ListKeys();
+}
+
+constexpr CommandName kCommands[] = {
+    {"list", Message::ListSummary, ListAll},
+    {"status", Message::StatusSummary, ShowStatus},
+    {"show-login-password", Message::ShowSummary, ShowLoginPassword},
+    {"set-login-password", Message::SetLoginSummary, SetLoginPassword},
+    {"set-key-password", Message::SetKeySummary, SetKeyPassword},
+    {"init", Message::InitSummary, SetFirstKeyPassword},
+};
+
+void AddInitOptions(CLI::App& init, Arguments& arguments) {
+    CLI::Option* each = init.add_flag("--each", arguments.each, Say(Message::EachOption));
+    init.get_option("--serial")->excludes(each);
+    init.add_flag("--random", arguments.random, Say(Message::RandomOption))->needs(each);
+    init.add_option("--count", arguments.count, Say(Message::CountOption))
+        ->needs(each)
+        ->check(CLI::PositiveNumber);
+    init.add_flag("--csv", arguments.csv, Say(Message::CsvOption))->needs(each);
+}
+
+int UsageFailure(const std::string& why, bool json) {
+    Outcome outcome;
+    outcome.code = ExitCode::Usage;
+    outcome.messages = {Say(Message::UsageError, {why}), Say(Message::SeeHelp)};
+    return static_cast<int>(Present(outcome, json ? OutputFormat::Json : OutputFormat::Lines));
+}
+
+PasswordListing ListingOf(const Arguments& arguments) {
+    if (arguments.json) return PasswordListing::Json;
+    return arguments.csv ? PasswordListing::Csv : PasswordListing::Lines;
+}
+
+}  // namespace
+
+int RunCommandLine(int argc, const char* const* argv) {
+    Arguments arguments;
+    CLI::App app(Say(Message::ProgramSummary), "keyadmin-cli");
+    app.set_version_flag("--version", KEYADMIN_VERSION);
+    app.add_flag("--json", arguments.json, Say(Message::JsonOption));
+    app.footer(HelpFooter());
+    app.require_subcommand(1);
+    app.fallthrough();
+    for (const CommandName& command : kCommands) {
+        CLI::App* sub = app.add_subcommand(command.name, Say(command.summary));
+        sub->footer(HelpFooter());
+        if (command.run != ListAll)
+            sub->add_option("--serial", arguments.serial, Say(Message::SerialOption));
+    }
+    AddInitOptions(*app.get_subcommand("init"), arguments);
+
+    // Asked for before the parse, so that a usage error is a JSON document too.
+    const bool jsonAsked = std::any_of(argv + std::min(argc, 1), argv + argc, [](const char* a) {
+        return std::string_view(a) == "--json";
+    });
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+        if (error.get_exit_code() != 0) return UsageFailure(error.what(), jsonAsked);
+        std::ostringstream out, err;
+        app.exit(error, out, err);
+        return WriteOut(out.str()) ? 0 : static_cast<int>(ExitCode::Failure);
+    }
+    if (arguments.csv && arguments.json)
+        return UsageFailure("--csv excludes --json", arguments.json);
+    SerialChoice serial;
+    if (!arguments.serial.empty() && !(serial = ParseSerial(arguments.serial)))
+        return UsageFailure(Say(Message::BadSerial), arguments.json);
+
+    ExitCode code;
+    if (arguments.each) {
+        code = ProvisionKeys({arguments.count, arguments.random, ListingOf(arguments)});
+    } else {
+        const CommandName* command =
+            std::find_if(std::begin(kCommands), std::end(kCommands),
+                         [&](const CommandName& c) { return app.got_subcommand(c.name); });
+        code = Present(command->run(serial),
+                       arguments.json ? OutputFormat::Json : OutputFormat::Lines);
+    }
+    WipePasswordBuffers();
+    ForgetKeyPasswordRepair();
+    return static_cast<int>(code);
+}

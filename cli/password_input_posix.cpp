@@ -1,0 +1,65 @@
+// Passwords on POSIX: the terminal with its echo turned off for the line,
+// or standard input, read with read(2) a byte at a time so that no line is
+// read ahead into a buffer that outlives it.
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "console.h"
+#include "interrupt.h"
+#include "password_input.h"
+#include "typed_line.h"
+#include "wipe_bytes.h"
+
+namespace {
+
+LineRead ReadLine(TypedLine& line) {
+    bool any = false;
+    for (;;) {
+        char c = 0;
+        const ssize_t got = read(STDIN_FILENO, &c, 1);
+        if (got < 0 && errno == EINTR) {
+            if (InterruptRequested()) return LineRead::Interrupted;
+            continue;
+        }
+        if (got <= 0) return any ? LineRead::Line : LineRead::Ended;
+        any = true;
+        if (c == '\n') break;
+        KeepByte(line, c);
+        WipeBytes(&c, 1);
+    }
+    DropLineEnd(line);
+    return LineRead::Line;
+}
+
+// Reads a line from the terminal with echo off; the echo comes back
+// whatever happens, Ctrl-C included.
+LineRead ReadLineWithoutEcho(TypedLine& line) {
+    termios saved{};
+    const bool terminal = tcgetattr(STDIN_FILENO, &saved) == 0;
+    if (terminal) {
+        termios quiet = saved;
+        quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+        quiet.c_lflag |= ECHONL;
+        tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+    }
+    const LineRead read = ReadLine(line);
+    if (terminal) tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+    if (read != LineRead::Line) WriteErr("\n");
+    return read;
+}
+
+}  // namespace
+
+bool PasswordsFromTerminal() {
+    return isatty(STDIN_FILENO) == 1;
+}
+
+PasswordRead ReadPassword(std::string_view prompt, TextField& text) {
+    const bool terminal = PasswordsFromTerminal();
+    if (terminal) WriteErr(prompt);
+    TypedLine line;
+    const LineRead read = terminal ? ReadLineWithoutEcho(line) : ReadLine(line);
+    return PasswordOfLine(read, line, text);
+}

@@ -1,0 +1,54 @@
+// Code page 949 through the C library's iconv (glibc calls it CP949).
+#include <iconv.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "key_cell_map.h"
+#include "text_conversion.h"
+#include "wipe_bytes.h"
+
+namespace {
+
+// Converts all of `in` into `out`; false unless every byte converted
+// reversibly and fitted. `error` is iconv's errno when it stopped.
+bool Convert(const char* to, const char* from, std::string_view in, char* out,
+             std::size_t& outLength, int& error) {
+    iconv_t converter = iconv_open(to, from);
+    if (converter == reinterpret_cast<iconv_t>(-1)) {
+        error = EINVAL;
+        return false;
+    }
+    char* input = const_cast<char*>(in.data());
+    std::size_t inputLeft = in.size();
+    char* output = out;
+    std::size_t outputLeft = outLength;
+    const std::size_t irreversible = iconv(converter, &input, &inputLeft, &output, &outputLeft);
+    error = irreversible == static_cast<std::size_t>(-1) ? errno : 0;
+    iconv_close(converter);
+    outLength -= outputLeft;
+    return irreversible == 0 && inputLeft == 0;
+}
+
+}  // namespace
+
+TypedText EncodeTypedText(std::string_view utf8, TextField& text) {
+    text.fill(0);
+    if (utf8.find('\0') != std::string_view::npos) return TypedText::NotCp949;
+    TextField converted{};
+    std::size_t length = kMaxTypedBytes;
+    int error = 0;
+    const bool done = Convert("CP949", "UTF-8", utf8, converted.data(), length, error);
+    if (done) std::memcpy(text.data(), converted.data(), length);
+    WipeBytes(converted.data(), converted.size());
+    if (done) return TypedText::Taken;
+    return error == E2BIG ? TypedText::TooLong : TypedText::NotCp949;
+}
+
+std::size_t DecodeCp949Character(const char* bytes, std::size_t count, std::array<char, 4>& utf8) {
+    std::size_t length = utf8.size();
+    int error = 0;
+    return Convert("UTF-8", "CP949", std::string_view(bytes, count), utf8.data(), length, error)
+               ? length
+               : 0;
+}

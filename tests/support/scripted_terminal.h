@@ -1,0 +1,38 @@
+// The command line's terminal seam (console.h, password_input.h,
+// interrupt.h) played by a script for host tests: what the command writes is
+// kept, typed lines are handed out in turn (through the command line's own
+// conversion), and each wait moves the fake clock and lets the test act
+// (plug a key in, press Ctrl-C).
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace term {
+
+// A typed line that stands for Ctrl-C at the prompt.
+inline const std::string kCtrlC = "\x03";
+
+struct Terminal {
+    std::string out;  // standard output
+    std::string err;  // standard error
+    bool outputFails = false;
+
+    bool fromTerminal = false;      // a terminal: prompts shown, refusals typed again
+    std::deque<std::string> typed;  // lines, UTF-8 without their line end
+    std::vector<std::string> prompts;
+
+    bool interrupted = false;
+    int pauses = 0;
+    std::uint64_t pausedMs = 0;
+    // Called after each wait with its number (1, 2, ...).
+    std::function<void(int pause)> onPause;
+};
+
+Terminal& Console();
+void Reset();
+
+}  // namespace term
