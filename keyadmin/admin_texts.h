@@ -20,3 +20,13 @@ inline constexpr char kConfirmationMismatchMessage[] =
 inline constexpr char kChangeFailedMessage[] = "암호를 변경 도중에 오류가 생겼습니다.";
 inline constexpr char kLoginPasswordChangedMessage[] = "로그인 암호가 변경 되었습니다.";
 inline constexpr char kKeyPasswordChangedMessage[] = "인증키 암호가 변경 되었습니다.";
+
+// A key-password repair, settled by the next operation that finds the key.
+inline constexpr char kRepairNewKeyPasswordHoldsMessage[] =
+    "중단되었던 인증키 암호 변경이 완료되어 있습니다. 새 인증키 암호로 사용할 수 있습니다.";
+inline constexpr char kRepairOldKeyPasswordBackMessage[] =
+    "중단되었던 인증키 암호 변경을 되돌렸습니다. 이전 인증키 암호로 사용할 수 있습니다.";
+inline constexpr char kRepairFactoryInitialBackMessage[] =
+    "중단되었던 인증키 암호 설정을 되돌렸습니다. 인증키는 다시 초기화 상태입니다.";
+inline constexpr char kKeyPasswordNotRepairedMessage[] =
+    "인증키 암호를 아직 복구하지 못했습니다. 인증키를 다시 꽂고 새로고침 버튼을 누르십시오.";

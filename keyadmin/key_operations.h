@@ -19,6 +19,10 @@
 #include <cstdint>
 
 #include "key_identity.h"
+#include "password_buffers.h"
+
+// The key model generation this program opens.
+inline constexpr std::uint8_t kKeyGeneration = 8;
 
 // Fills `text` with a typed text: at most 11 bytes, zeros after it.
 using TakeText = void (*)(TextField& text);
