@@ -46,16 +46,23 @@ Asked AskTexts(const ChangeKind& kind) {
     return asked;
 }
 
+bool RepairPendingFor(const SerialNumber& serial) {
+    return KeyPasswordRepairPending() && PendingRepairSerial() == serial;
+}
+
 // What the field holds after a change that did not go through. A key
-// password left mixed is told of by the wait for its repair.
-std::string AfterMessage(const ChangeKind& kind, FieldAfter after) {
+// password left mixed is told of by the wait for its repair, when the key
+// administration keeps one.
+std::string AfterMessage(const ChangeKind& kind, FieldAfter after, const SerialNumber& serial) {
     if (after == FieldAfter::Old) return Say(Message::KeyHoldsOld);
     if (after == FieldAfter::New) return Say(Message::KeyHoldsNew);
-    return kind.field == PasswordField::LoginPassword ? Say(Message::LoginPasswordMixed) : "";
+    if (kind.field == PasswordField::LoginPassword) return Say(Message::LoginPasswordMixed);
+    return RepairPendingFor(serial) ? "" : Say(Message::KeyPasswordMixedForGood);
 }
 
 void Describe(const ChangeKind& kind, const ChangeResult& result, const KeyFacts& lost,
-              const std::string& serial, Outcome& outcome) {
+              const SerialNumber& serialNumber, Outcome& outcome) {
+    const std::string serial = SerialText(serialNumber);
     switch (result.outcome) {
         case ChangeOutcome::Changed:
             outcome.messages.push_back(Say(kind.changed, {serial}));
@@ -88,7 +95,7 @@ void Describe(const ChangeKind& kind, const ChangeResult& result, const KeyFacts
                                                ? Message::ChangeRefused
                                                : Message::ChangeInterrupted,
                                            {serial}));
-            outcome.messages.push_back(AfterMessage(kind, result.after));
+            outcome.messages.push_back(AfterMessage(kind, result.after, serialNumber));
             break;
     }
 }
@@ -133,12 +140,11 @@ Outcome ChangeField(const ChangeKind& kind, const SerialChoice& serial) {
     CloseKey();
     WipeTypedTexts();
     outcome.change = ChangeMade{kind.field, result.firstKeyPassword, result.after};
-    Describe(kind, result, lost, serialText, outcome);
+    Describe(kind, result, lost, choice.key.identity.serial, outcome);
     if (result.outcome == ChangeOutcome::Changed ||
         result.outcome == ChangeOutcome::ChangedKeySilentAfter)
         outcome.key->identity.status = KeyStatus::Connected;
-    if (result.after == FieldAfter::Mixed && KeyPasswordRepairPending() &&
-        PendingRepairSerial() == choice.key.identity.serial)
+    if (result.after == FieldAfter::Mixed && RepairPendingFor(choice.key.identity.serial))
         SettleRepair(kind, serialText, outcome);
     return outcome;
 }

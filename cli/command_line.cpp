@@ -13,8 +13,8 @@
 #include "commands.h"
 #include "console.h"
 #include "help_text.h"
-#include "key_admin.h"
 #include "messages.h"
+#include "password_buffers.h"
 
 namespace {
 

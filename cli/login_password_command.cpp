@@ -2,9 +2,9 @@
 // the login password read from the key only then.
 #include "ask_password.h"
 #include "commands.h"
-#include "key_admin.h"
 #include "key_transport.h"
 #include "messages.h"
+#include "password_buffers.h"
 #include "typed_texts.h"
 
 Outcome ShowLoginPassword(const SerialChoice& serial) {

@@ -156,6 +156,10 @@ constexpr std::array kTexts{
           "지금은 이전 인증키 암호로도 새 인증키 암호로도 인증키를 열 수 없습니다. 인증키를 다시 "
           "꽂으십시오 (아직 꽂혀 있으면 뺐다가 꽂으십시오). 그러면 이 프로그램이 이전 인증키 "
           "암호를 되돌려 놓습니다."},
+    Texts{Message::KeyPasswordMixedForGood,
+          "The key password on the key is now part new, part old: neither password unlocks "
+          "the key.",
+          "인증키 암호가 일부만 바뀌어 이전 암호로도 새 암호로도 인증키를 열 수 없습니다."},
     Texts{Message::FirstKeyPasswordMixed,
           "The key holds part of its first key password, which nothing unlocks. Plug it back "
           "in (pull it out first if it is still attached): this program then makes it "
@@ -199,7 +203,7 @@ constexpr std::array kTexts{
           "again afterwards",
           "설정하지 않음: 먼저 인증키 %s을(를) 다시 꽂아 바로잡아야 합니다. 이 인증키는 그 뒤에 "
           "다시 꽂으십시오"},
-    Texts{Message::EachSummary, "%s keys set, %s skipped, %s failed.",
+    Texts{Message::EachSummary, "Keys set: %s, skipped: %s, failed: %s.",
           "설정 %s개, 건너뜀 %s개, 실패 %s개."},
 };
 

@@ -81,6 +81,7 @@ enum class Message : std::uint8_t {
     KeyHoldsNew,
     LoginPasswordMixed,
     KeyPasswordMixed,
+    KeyPasswordMixedForGood,
     FirstKeyPasswordMixed,
     WaitingForKey,
     RepairNewHolds,

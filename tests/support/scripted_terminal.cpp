@@ -75,4 +75,5 @@ void PauseUnlessInterrupted(std::uint32_t milliseconds) {
     Console().pausedMs += milliseconds;
     ++Console().pauses;
     if (Console().onPause) Console().onPause(Console().pauses);
+    if (Console().pauses >= term::kRunawayPauses) Console().interrupted = Console().runaway = true;
 }

@@ -13,6 +13,10 @@
 
 namespace term {
 
+// After this many waits the script presses Ctrl-C, so that a command that
+// would wait for good ends (and `runaway` says so).
+inline constexpr int kRunawayPauses = 20000;
+
 // A typed line that stands for Ctrl-C at the prompt.
 inline const std::string kCtrlC = "\x03";
 
@@ -27,6 +31,7 @@ struct Terminal {
 
     bool interrupted = false;
     int pauses = 0;
+    bool runaway = false;  // so many waits that Ctrl-C was pressed to end them
     std::uint64_t pausedMs = 0;
     // Called after each wait with its number (1, 2, ...).
     std::function<void(int pause)> onPause;

@@ -1,0 +1,251 @@
+// Which key a command acts on, and what list and status say of the keys:
+// every key of the key's vendor and product (a foreign device is never
+// listed), each read through its own serial-number command; several keys and
+// no --serial change nothing.
+#include "cli_fixture.h"
+
+namespace {
+
+using KeyChoiceTest = CliTest;
+
+TEST_F(KeyChoiceTest, ListShowsEveryKeyButTheForeignDevice) {
+    InUse(kSerialA);
+    Attach(vkey::ProvisionedContents(kSerialC, "1", "x", "y"), Foreign(0x10F7, 0x1234));
+    Fresh(kSerialB);
+    EXPECT_EQ(0, Run({"list"}));
+    EXPECT_EQ(
+        "4b41d001  attached  login ID: demo-user  device: inproc:0\n"
+        "4b41d002  factory-initial  device: inproc:2\n",
+        Out());
+    EXPECT_EQ("", Err());
+}
+
+TEST_F(KeyChoiceTest, ListAsJson) {
+    InUse(kSerialA);
+    Fresh(kSerialB);
+    EXPECT_EQ(0, Run({"list", "--json"}));
+    const nlohmann::json document = Document();
+    ASSERT_FALSE(document.is_discarded()) << Out();
+    EXPECT_EQ("success", document["outcome"]);
+    EXPECT_EQ(0, document["exitCode"]);
+    ASSERT_EQ(2u, document["keys"].size());
+    const nlohmann::json& a = document["keys"][0];
+    EXPECT_EQ("4b41d001", a["serial"]);
+    EXPECT_EQ("attached", a["state"]);
+    EXPECT_EQ("demo-user", a["loginId"]);
+    EXPECT_EQ("64656d6f2d75736572", a["loginIdHex"]);
+    EXPECT_EQ("inproc:0", a["device"]);
+    const nlohmann::json& b = document["keys"][1];
+    EXPECT_EQ("4b41d002", b["serial"]);
+    EXPECT_EQ("factory-initial", b["state"]);
+    EXPECT_EQ("", b["loginId"]);
+    EXPECT_EQ("", b["loginIdHex"]);
+}
+
+TEST_F(KeyChoiceTest, AnyBytesOfALoginIdMakeValidOutput) {
+    vkey::KeyContents contents = vkey::ProvisionedContents(kSerialA, "1234", "", "pw");
+    for (int cell = 16; cell < 28; ++cell) contents.cells[cell] = 0xFF;
+    Attach(contents);
+    EXPECT_EQ(0, Run({"status", "--json"}));
+    const nlohmann::json document = Document();
+    ASSERT_FALSE(document.is_discarded()) << Out();
+    EXPECT_EQ(std::string(24, 'f'), document["key"]["loginIdHex"]);
+    std::string replacements;
+    for (int i = 0; i < 12; ++i) replacements += "\xEF\xBF\xBD";
+    EXPECT_EQ(replacements, document["key"]["loginId"]);
+
+    term::Reset();
+    EXPECT_EQ(0, Run({"status"}));
+    EXPECT_TRUE(Has(Out(), "login ID: " + replacements + "\n")) << Out();
+}
+
+TEST_F(KeyChoiceTest, StatusOfTheOnlyKey) {
+    InUse(kSerialA);
+    EXPECT_EQ(0, Run({"status"}));
+    EXPECT_EQ(
+        "serial number: 4b41d001\n"
+        "state: attached\n"
+        "login ID: demo-user\n"
+        "device: inproc:0\n",
+        Out());
+}
+
+TEST_F(KeyChoiceTest, NoKey) {
+    Attach(vkey::FactoryInitialContents(kSerialA), Foreign(0x046D, 0xC52B));
+    for (const char* command : {"list", "status", "show-login-password", "init"}) {
+        term::Reset();
+        EXPECT_EQ(3, Run({command})) << command;
+        EXPECT_EQ("No key is attached.\n", Err()) << command;
+        EXPECT_EQ("", Out()) << command;
+    }
+}
+
+// Every command for one key, with two keys attached and no --serial.
+class SeveralKeysTest : public CliTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(SeveralKeysTest, ChangeNothingAndListTheSerialNumbers) {
+    InUse(kSerialA);
+    Fresh(kSerialB);
+    const vkey::KeyContents before = inproc::Devices()[0].contents();
+    Type({"1234", "new", "new"});
+    EXPECT_EQ(4, Run({GetParam()}));
+    EXPECT_TRUE(Has(Out(), "4b41d001  attached")) << Out();
+    EXPECT_TRUE(Has(Out(), "4b41d002  factory-initial")) << Out();
+    EXPECT_TRUE(Has(Err(), "2 keys are attached; choose one with --serial. Nothing was changed."))
+        << Err();
+    EXPECT_EQ(0, CellWrites());
+    EXPECT_EQ(3u, term::Console().typed.size()) << "no password asked for";
+    EXPECT_EQ(before.cells, inproc::Devices()[0].contents().cells);
+}
+
+TEST_P(SeveralKeysTest, JsonListsThem) {
+    InUse(kSerialA);
+    Fresh(kSerialB);
+    EXPECT_EQ(4, Run({GetParam(), "--json"}));
+    const nlohmann::json document = Document();
+    ASSERT_FALSE(document.is_discarded()) << Out();
+    EXPECT_EQ("several-keys", document["outcome"]);
+    EXPECT_EQ(4, document["exitCode"]);
+    ASSERT_EQ(2u, document["keys"].size());
+    EXPECT_EQ("4b41d001", document["keys"][0]["serial"]);
+    EXPECT_EQ("4b41d002", document["keys"][1]["serial"]);
+}
+
+INSTANTIATE_TEST_SUITE_P(Commands, SeveralKeysTest,
+                         ::testing::Values("status", "show-login-password", "set-login-password",
+                                           "set-key-password", "init"),
+                         [](const auto& info) {
+                             std::string name = info.param;
+                             std::erase(name, '-');
+                             return name;
+                         });
+
+TEST_F(KeyChoiceTest, SerialChoosesTheKeyAndOnlyItIsTouched) {
+    InUse(kSerialA);
+    vkey::VirtualKey& b = InUse(kSerialB, "5678", "bob", "bobs-pass");
+    Type({"5678"});
+    EXPECT_EQ(0, Run({"show-login-password", "--serial", "4B41D002"}));
+    EXPECT_EQ("login password: bobs-pass\n", Out());
+    // After the look at both keys, every frame goes to the second.
+    bool toB = false;
+    int framesToA = 0;
+    for (const inproc::WireEvent& event : inproc::Events()) {
+        if (event.kind != inproc::WireEventKind::Write) continue;
+        if (toB) framesToA += event.device == 0;
+        if (event.device == 1 && event.frame.kind == vkey::FrameKind::ReadCell &&
+            event.frame.address == 40)
+            toB = true;
+    }
+    EXPECT_TRUE(toB);
+    EXPECT_EQ(0, framesToA);
+    EXPECT_EQ(Padded("5678"), Field(b, 40));
+}
+
+TEST_F(KeyChoiceTest, SerialNobodyHas) {
+    InUse(kSerialA);
+    Fresh(kSerialB);
+    EXPECT_EQ(3, Run({"status", "--serial", "4b41d003"}));
+    EXPECT_TRUE(Has(Err(), "No attached key has the serial number 4b41d003.")) << Err();
+}
+
+TEST_F(KeyChoiceTest, SerialOfOneKeyIsCheckedToo) {
+    InUse(kSerialA);
+    EXPECT_EQ(3, Run({"status", "--serial", "4b41d002"}));
+    EXPECT_EQ("No attached key has the serial number 4b41d002.\n", Err());
+    EXPECT_EQ("4b41d001  attached  login ID: demo-user  device: inproc:0\n", Out())
+        << "the keys that are there";
+}
+
+class BadSerialTest : public CliTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(BadSerialTest, IsAUsageError) {
+    InUse(kSerialA);
+    EXPECT_EQ(2, Run({"status", "--serial", GetParam()}));
+    EXPECT_TRUE(Has(Err(), "--serial takes a serial number of 8 hex digits")) << Err();
+    EXPECT_TRUE(inproc::Events().empty()) << "the key is not looked at";
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, BadSerialTest,
+                         ::testing::Values("4b41d0", "4b41d0011", "4b41d0g1", "0x4b41d0"));
+
+// Keys that cannot be opened, or cannot be used: listed with the reason, and
+// the exit code of the first.
+struct FailureCase {
+    const char* name;
+    DiscoveryFailure refusal;
+    int exitCode;
+    const char* state;
+    const char* message;
+};
+
+class KeyFailureTest : public CliTest, public ::testing::WithParamInterface<FailureCase> {};
+
+TEST_P(KeyFailureTest, ListNamesIt) {
+    const FailureCase& c = GetParam();
+    InUse(kSerialA);
+    Fresh(kSerialB);
+    inproc::RefuseOpening(1, c.refusal);
+    EXPECT_EQ(c.exitCode, Run({"list"}));
+    EXPECT_TRUE(Has(Out(), "4b41d001  attached")) << Out();
+    EXPECT_TRUE(Has(Out(), std::string("--------  ") + c.state + "  device: inproc:1")) << Out();
+    EXPECT_TRUE(Has(Err(), c.message)) << Err();
+}
+
+TEST_P(KeyFailureTest, StatusOfThatKeySaysWhy) {
+    const FailureCase& c = GetParam();
+    Fresh(kSerialA);
+    inproc::RefuseOpening(0, c.refusal);
+    EXPECT_EQ(c.exitCode, Run({"status", "--json"}));
+    const nlohmann::json document = Document();
+    ASSERT_FALSE(document.is_discarded()) << Out();
+    EXPECT_EQ(c.exitCode, document["exitCode"]);
+    EXPECT_TRUE(Has(document["message"], c.message)) << Out();
+}
+
+TEST_P(KeyFailureTest, ASerialAnotherKeyHasIsStillFound) {
+    InUse(kSerialA);
+    InUse(kSerialB);
+    inproc::RefuseOpening(0, GetParam().refusal);
+    EXPECT_EQ(0, Run({"status", "--serial", "4b41d002"}));
+    EXPECT_TRUE(Has(Out(), "serial number: 4b41d002")) << Out();
+}
+
+TEST_P(KeyFailureTest, ASerialNoOtherKeyHasGivesTheReason) {
+    const FailureCase& c = GetParam();
+    InUse(kSerialA);
+    InUse(kSerialB);
+    inproc::RefuseOpening(0, c.refusal);
+    EXPECT_EQ(c.exitCode, Run({"status", "--serial", "4b41d003"}));
+    EXPECT_TRUE(Has(Err(), c.message)) << Err();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Reasons, KeyFailureTest,
+    ::testing::Values(FailureCase{"PermissionDenied", DiscoveryFailure::PermissionDenied, 9,
+                                  "permission denied", "cannot be opened: permission denied."},
+                      FailureCase{"InUse", DiscoveryFailure::InUse, 10, "in use",
+                                  "is in use by another program."}),
+    [](const auto& info) { return info.param.name; });
+
+TEST_F(KeyChoiceTest, ADeviceWhoseReportsCannotCarryTheFramingIsUnusable) {
+    vkey::DeviceConfig shortReports;
+    shortReports.inputReportLength = 3;
+    Attach(vkey::FactoryInitialContents(kSerialA), shortReports);
+    EXPECT_EQ(3, Run({"list", "--json"}));
+    const nlohmann::json document = Document();
+    ASSERT_FALSE(document.is_discarded()) << Out();
+    EXPECT_EQ("unusable", document["keys"][0]["state"]);
+    EXPECT_EQ(nullptr, document["keys"][0]["serial"]);
+}
+
+TEST_F(KeyChoiceTest, ASilentKeyCostsOneTimeLimit) {
+    vkey::VirtualKey& key = InUse(kSerialA);
+    key.SetSilent(true);
+    const std::uint64_t start = fakeclock::Now();
+    EXPECT_EQ(3, Run({"status"}));
+    EXPECT_EQ("The key at inproc:0 did not answer.\n", Err());
+    EXPECT_EQ(1, inproc::Count(inproc::WireEventKind::ReadTimeout));
+    EXPECT_LE(fakeclock::Now() - start, kExchangeLimitMs);
+}
+
+}  // namespace

@@ -1,0 +1,196 @@
+// init --each: keys plugged in one after another each take the first key
+// password once per serial number, keys in use are skipped, and the run ends
+// on Ctrl-C or after --count keys with a summary; with --random each key
+// holds the password printed beside its serial number.
+#include <set>
+
+#include "cli_fixture.h"
+#include "random_password.h"
+
+namespace {
+
+class ProvisioningTest : public CliTest {
+protected:
+    // Plugs in, at the given waits, the keys; the key before each is pulled out.
+    static void PlugInTurn(std::vector<std::pair<int, vkey::KeyContents>> plugs) {
+        term::Console().onPause = [plugs](int now) {
+            for (const auto& [pause, contents] : plugs) {
+                if (pause != now) continue;
+                for (vkey::VirtualKey& key : inproc::Devices()) key.Unplug();
+                inproc::Devices().emplace_back(contents);
+            }
+        };
+    }
+
+    static vkey::KeyContents InUseContents(std::array<std::uint8_t, 4> serial) {
+        return vkey::ProvisionedContents(serial, "1234", "demo-user", "demo-pass1");
+    }
+
+    static std::vector<std::string> Lines(const std::string& text) {
+        std::vector<std::string> lines;
+        std::size_t start = 0;
+        for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+            lines.push_back(text.substr(start, end - start));
+        return lines;
+    }
+};
+
+TEST_F(ProvisioningTest, ThreeKeysOneAfterAnotherOneInUse) {
+    PlugInTurn({{2, vkey::FactoryInitialContents(kSerialA)},
+                {10, InUseContents(kSerialB)},
+                {20, vkey::FactoryInitialContents(kSerialC)}});
+    Type({"first", "first"});
+    EXPECT_EQ(0, Run({"init", "--each", "--count", "2"}));
+    EXPECT_EQ((std::vector<std::string>{
+                  "4b41d001  first key password set", "4b41d002  skipped: not factory-initial",
+                  "4b41d003  first key password set", "Keys set: 2, skipped: 1, failed: 0."}),
+              Lines(Out()));
+    ASSERT_EQ(3u, inproc::Devices().size());
+    EXPECT_EQ(Padded("first"), Field(inproc::Devices()[0], 40));
+    EXPECT_EQ(Padded("1234"), Field(inproc::Devices()[1], 40));
+    EXPECT_EQ(Padded("first"), Field(inproc::Devices()[2], 40));
+    EXPECT_TRUE(SecretsWiped());
+}
+
+TEST_F(ProvisioningTest, EachKeyOncePerSerialNumber) {
+    // The same key pulled out and plugged in again after it was set.
+    term::Console().onPause = [](int now) {
+        if (now == 2) Fresh(kSerialA);
+        if (now == 8) inproc::Devices()[0].Unplug();
+        if (now == 12) inproc::Devices()[0].Replug();
+        if (now == 20) Fresh(kSerialB);
+    };
+    Type({"first", "first"});
+    EXPECT_EQ(0, Run({"init", "--each", "--count", "2"}));
+    EXPECT_EQ((std::vector<std::string>{"4b41d001  first key password set",
+                                        "4b41d002  first key password set",
+                                        "Keys set: 2, skipped: 0, failed: 0."}),
+              Lines(Out()));
+}
+
+TEST_F(ProvisioningTest, KeysAttachedAtTheStartAreSetToo) {
+    Fresh(kSerialA);
+    Fresh(kSerialB);
+    Type({"first", "first"});
+    EXPECT_EQ(0, Run({"init", "--each", "--count", "2"}));
+    EXPECT_EQ(Padded("first"), Field(inproc::Devices()[0], 40));
+    EXPECT_EQ(Padded("first"), Field(inproc::Devices()[1], 40));
+}
+
+TEST_F(ProvisioningTest, CtrlCEndsWithASummary) {
+    PlugInTurn({{2, vkey::FactoryInitialContents(kSerialA)}});
+    term::Console().onPause = [previous = term::Console().onPause](int now) {
+        previous(now);
+        term::Console().interrupted = now == 30;
+    };
+    Type({"first", "first"});
+    EXPECT_EQ(0, Run({"init", "--each"}));
+    EXPECT_EQ(30, term::Console().pauses);
+    EXPECT_EQ((std::vector<std::string>{"4b41d001  first key password set",
+                                        "Keys set: 1, skipped: 0, failed: 0."}),
+              Lines(Out()));
+}
+
+TEST_F(ProvisioningTest, DifferingConfirmationSetsNothing) {
+    Fresh(kSerialA);
+    Type({"first", "frist"});
+    EXPECT_EQ(6, Run({"init", "--each"}));
+    EXPECT_EQ(static_cast<char>(vkey::kFactoryMark), Field(inproc::Devices()[0], 40)[0]);
+    EXPECT_EQ(0, CellWrites());
+}
+
+TEST_F(ProvisioningTest, RandomPasswordsAsCsvAreWhatEachKeyHolds) {
+    PlugInTurn({{2, vkey::FactoryInitialContents(kSerialA)},
+                {10, InUseContents(kSerialB)},
+                {20, vkey::FactoryInitialContents(kSerialC)}});
+    EXPECT_EQ(0, Run({"init", "--each", "--random", "--csv", "--count", "2"}));
+    const std::vector<std::string> rows = Lines(Out());
+    ASSERT_EQ(4u, rows.size()) << Out();
+    EXPECT_EQ("serial,key_password,outcome,message", rows[0]);
+    EXPECT_EQ("4b41d002,,skipped,\"\"", rows[2]);
+    std::set<std::string> passwords;
+    for (std::size_t row : {1u, 3u}) {
+        const std::string serial = rows[row].substr(0, 8);
+        const std::string password = rows[row].substr(9, kRandomPasswordLength);
+        EXPECT_EQ(serial + "," + password + ",set,\"\"", rows[row]);
+        for (char c : password)
+            EXPECT_NE(std::string_view::npos, kRandomPasswordAlphabet.find(c)) << password;
+        const vkey::VirtualKey& key = inproc::Devices()[row == 1 ? 0 : 2];
+        EXPECT_EQ(Padded(password), Field(key, 40)) << "the key holds the password printed";
+        passwords.insert(password);
+    }
+    EXPECT_EQ(2u, passwords.size()) << "each key has its own";
+}
+
+TEST_F(ProvisioningTest, RandomPasswordsAsJson) {
+    PlugInTurn({{2, vkey::FactoryInitialContents(kSerialA)}, {10, InUseContents(kSerialB)}});
+    term::Console().onPause = [previous = term::Console().onPause](int now) {
+        previous(now);
+        term::Console().interrupted = now == 20;
+    };
+    EXPECT_EQ(0, Run({"init", "--each", "--random", "--json"}));
+    const nlohmann::json document = Document();
+    ASSERT_FALSE(document.is_discarded()) << Out();
+    EXPECT_EQ("success", document["outcome"]);
+    ASSERT_EQ(2u, document["keys"].size());
+    EXPECT_EQ("4b41d001", document["keys"][0]["serial"]);
+    EXPECT_EQ("set", document["keys"][0]["outcome"]);
+    const std::string password = document["keys"][0]["keyPassword"].get<std::string>();
+    EXPECT_EQ(Padded(password), Field(inproc::Devices()[0], 40));
+    EXPECT_EQ("skipped", document["keys"][1]["outcome"]);
+    EXPECT_FALSE(document["keys"][1].contains("keyPassword"));
+    EXPECT_EQ(1, document["summary"]["set"]);
+    EXPECT_EQ(1, document["summary"]["skipped"]);
+    EXPECT_EQ(0, document["summary"]["failed"]);
+    EXPECT_TRUE(Has(Err(), "4b41d001  first key password set")) << Err();
+    EXPECT_FALSE(Has(Err(), password)) << "printed once";
+}
+
+TEST_F(ProvisioningTest, AnInterruptedKeyIsPutRightAndSetWhenItComesBack) {
+    PlugInTurn({{2, vkey::FactoryInitialContents(kSerialA)}});
+    Type({"abcdefgh", "abcdefgh"});
+    // The rehearsal: the exchanges before the key's write to cell 44.
+    int exchanges = 0, before = -1;
+    {
+        const term::Terminal terminal = term::Console();
+        Run({"init", "--each", "--count", "1"});
+        for (const vkey::DecodedFrame& frame : inproc::SentFrames()) {
+            if (before < 0 && frame.kind == vkey::FrameKind::WriteCell && frame.address == 44)
+                before = exchanges;
+            ++exchanges;
+        }
+        inproc::Reset();
+        term::Console() = terminal;
+    }
+    ASSERT_GT(before, 0);
+    term::Console().onPause = [before](int now) {
+        if (now == 2) {
+            inproc::Devices().emplace_back(vkey::FactoryInitialContents(kSerialA));
+            inproc::Devices()[0].UnplugAfter(before);
+        }
+        if (now == 10) inproc::Devices()[0].Replug();
+    };
+    EXPECT_EQ(0, Run({"init", "--each", "--count", "1"}));
+    const std::vector<std::string> lines = Lines(Out());
+    ASSERT_EQ(3u, lines.size()) << Out();
+    EXPECT_TRUE(Has(lines[0], "4b41d001  failed: Key 4b41d001 stopped answering")) << lines[0];
+    EXPECT_EQ("4b41d001  first key password set", lines[1]);
+    EXPECT_EQ("Keys set: 1, skipped: 0, failed: 0.", lines[2]);
+    EXPECT_TRUE(Has(Err(), "Key 4b41d001: factory-initial again")) << Err();
+    EXPECT_EQ(Padded("abcdefgh"), Field(inproc::Devices()[0], 40));
+}
+
+TEST_F(ProvisioningTest, AKeyThatCannotBeOpenedIsAFailedLine) {
+    PlugInTurn({{2, vkey::FactoryInitialContents(kSerialA)}});
+    term::Console().onPause = [previous = term::Console().onPause](int now) {
+        if (now == 2) inproc::RefuseOpening(0, DiscoveryFailure::PermissionDenied);
+        previous(now);
+        term::Console().interrupted = now == 10;
+    };
+    Type({"first", "first"});
+    EXPECT_EQ(8, Run({"init", "--each"}));
+    EXPECT_TRUE(Has(Out(), "inproc:0  failed: The key at inproc:0 cannot be opened")) << Out();
+    EXPECT_TRUE(Has(Out(), "Keys set: 0, skipped: 0, failed: 1.")) << Out();
+}
+
+}  // namespace

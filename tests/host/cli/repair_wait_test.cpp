@@ -1,0 +1,101 @@
+// A key password left half written by a key pulled out mid-change: the
+// command says so, waits for that key to come back and puts it right then;
+// at most kRepairWaitMinutes, or until Ctrl-C.
+#include "repair_wait.h"
+#include "cli_fixture.h"
+
+namespace {
+
+class RepairWaitTest : public CliTest {
+protected:
+    // Pulls the key out at its write to `address` during `arguments`.
+    vkey::VirtualKey& PulledAt(std::uint8_t address, bool factoryInitial,
+                               std::initializer_list<const char*> arguments,
+                               std::initializer_list<std::string> typed) {
+        if (factoryInitial)
+            Fresh(kSerialA);
+        else
+            InUse(kSerialA);
+        const int before = ExchangesBeforeWrite(arguments, typed, address);
+        EXPECT_GT(before, 0);
+        inproc::Devices()[0].UnplugAfter(before);
+        Type(typed);
+        return inproc::Devices()[0];
+    }
+
+    // Plugs the key back in at the `pause`-th wait.
+    static void ReplugAt(int pause) {
+        term::Console().onPause = [pause](int now) {
+            if (now == pause) inproc::Devices()[0].Replug();
+        };
+    }
+};
+
+TEST_F(RepairWaitTest, TheOldKeyPasswordIsBackWhenTheKeyIs) {
+    vkey::VirtualKey& key =
+        PulledAt(45, false, {"set-key-password"}, {"1234", "abcdefgh", "abcdefgh"});
+    ReplugAt(5);
+    EXPECT_EQ(8, Run({"set-key-password"}));
+    EXPECT_TRUE(Has(Err(), "stopped answering during the change")) << Err();
+    EXPECT_TRUE(Has(Err(), "Neither the old nor the new key password unlocks the key now."))
+        << Err();
+    EXPECT_TRUE(Has(Err(), "Waiting for key 4b41d001, at most 10 minutes")) << Err();
+    EXPECT_TRUE(Has(Err(), "Key 4b41d001: the old key password is back and unlocks the key."))
+        << Err();
+    EXPECT_EQ(Padded("1234"), Field(key, 40));
+    EXPECT_FALSE(KeyPasswordRepairPending());
+}
+
+TEST_F(RepairWaitTest, AnInterruptedFirstKeyPasswordMakesTheKeyFactoryInitialAgain) {
+    vkey::VirtualKey& key = PulledAt(43, true, {"init", "--json"}, {"abcdefgh", "abcdefgh"});
+    ReplugAt(3);
+    EXPECT_EQ(8, Run({"init", "--json"}));
+    const nlohmann::json document = Document();
+    ASSERT_FALSE(document.is_discarded()) << Out();
+    EXPECT_EQ("factory-initial-back", document["repair"]);
+    EXPECT_EQ("old", document["change"]["fieldAfter"]);
+    EXPECT_EQ(static_cast<char>(vkey::kFactoryMark), Field(key, 40)[0]);
+}
+
+TEST_F(RepairWaitTest, AnotherKeyPluggedInMeanwhileIsLeftAlone) {
+    PulledAt(45, false, {"set-key-password"}, {"1234", "abcdefgh", "abcdefgh"});
+    term::Console().onPause = [](int now) {
+        if (now == 2)
+            inproc::Devices().emplace_back(vkey::ProvisionedContents(kSerialB, "5678", "b", "c"));
+        if (now == 6) inproc::Devices()[0].Replug();
+    };
+    EXPECT_EQ(8, Run({"set-key-password"}));
+    EXPECT_EQ(Padded("1234"), Field(inproc::Devices()[0], 40));
+    EXPECT_EQ(Padded("5678"), Field(inproc::Devices()[1], 40));
+}
+
+TEST_F(RepairWaitTest, TheWaitEndsAfterItsTime) {
+    PulledAt(45, false, {"set-key-password"}, {"1234", "abcdefgh", "abcdefgh"});
+    EXPECT_EQ(8, Run({"set-key-password"}));
+    EXPECT_TRUE(Has(Err(),
+                    "Stopped waiting. Key 4b41d001 keeps bytes that neither password "
+                    "unlocks"))
+        << Err();
+    EXPECT_GE(term::Console().pausedMs, kRepairWaitMinutes * 60 * 1000);
+    EXPECT_LE(term::Console().pausedMs, kRepairWaitMinutes * 60 * 1000 + 1000);
+}
+
+TEST_F(RepairWaitTest, CtrlCEndsTheWait) {
+    vkey::VirtualKey& key =
+        PulledAt(45, false, {"set-key-password"}, {"1234", "abcdefgh", "abcdefgh"});
+    term::Console().onPause = [](int now) { term::Console().interrupted = now == 4; };
+    EXPECT_EQ(8, Run({"set-key-password"}));
+    EXPECT_EQ(4, term::Console().pauses);
+    EXPECT_TRUE(Has(Err(), "Stopped waiting.")) << Err();
+    EXPECT_NE(Padded("1234"), Field(key, 40));
+}
+
+TEST_F(RepairWaitTest, CtrlCDuringTheChangeDoesNotEndTheWait) {
+    PulledAt(45, false, {"set-key-password"}, {"1234", "abcdefgh", "abcdefgh"});
+    term::Console().interrupted = true;  // pressed while the key was written
+    ReplugAt(5);
+    EXPECT_EQ(8, Run({"set-key-password"}));
+    EXPECT_EQ(Padded("1234"), Field(inproc::Devices()[0], 40));
+}
+
+}  // namespace
