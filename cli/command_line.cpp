@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "command_table.h"
 #include "commands.h"
 #include "console.h"
 #include "help_text.h"
@@ -27,24 +28,15 @@ struct Arguments {
     unsigned count = 0;
 };
 
-struct CommandName {
-    const char* name;
-    Message summary;
-    Outcome (*run)(const SerialChoice& serial);
-};
+// What each command of the table runs, in the same order.
+using CommandRun = Outcome (*)(const SerialChoice& serial);
 
 Outcome ListAll(const SerialChoice&) {
     return ListKeys();
 }
 
-constexpr CommandName kCommands[] = {
-    {"list", Message::ListSummary, ListAll},
-    {"status", Message::StatusSummary, ShowStatus},
-    {"show-login-password", Message::ShowSummary, ShowLoginPassword},
-    {"set-login-password", Message::SetLoginSummary, SetLoginPassword},
-    {"set-key-password", Message::SetKeySummary, SetKeyPassword},
-    {"init", Message::InitSummary, SetFirstKeyPassword},
-};
+constexpr std::array<CommandRun, kCommandTable.size()> kRuns{
+    ListAll, ShowStatus, ShowLoginPassword, SetLoginPassword, SetKeyPassword, SetFirstKeyPassword};
 
 void AddInitOptions(CLI::App& init, Arguments& arguments) {
     CLI::Option* each = init.add_flag("--each", arguments.each, Say(Message::EachOption));
@@ -78,10 +70,10 @@ int RunCommandLine(int argc, const char* const* argv) {
     app.footer(HelpFooter());
     app.require_subcommand(1);
     app.fallthrough();
-    for (const CommandName& command : kCommands) {
+    for (const CommandEntry& command : kCommandTable) {
         CLI::App* sub = app.add_subcommand(command.name, Say(command.summary));
         sub->footer(HelpFooter());
-        if (command.run != ListAll)
+        if (command.takesSerial)
             sub->add_option("--serial", arguments.serial, Say(Message::SerialOption));
     }
     AddInitOptions(*app.get_subcommand("init"), arguments);
@@ -108,10 +100,11 @@ int RunCommandLine(int argc, const char* const* argv) {
     if (arguments.each) {
         code = ProvisionKeys({arguments.count, arguments.random, ListingOf(arguments)});
     } else {
-        const CommandName* command =
-            std::find_if(std::begin(kCommands), std::end(kCommands),
-                         [&](const CommandName& c) { return app.got_subcommand(c.name); });
-        code = Present(command->run(serial),
+        std::size_t command = 0;
+        while (command + 1 < kCommandTable.size() &&
+               !app.got_subcommand(kCommandTable[command].name))
+            ++command;
+        code = Present(kRuns[command](serial),
                        arguments.json ? OutputFormat::Json : OutputFormat::Lines);
     }
     WipePasswordBuffers();

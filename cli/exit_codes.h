@@ -68,3 +68,13 @@ constexpr const ExitCodeEntry& EntryOf(ExitCode code) {
         if (entry.code == code) return entry;
     return kExitCodes[1];
 }
+
+constexpr bool ExitCodesDistinct() {
+    for (std::size_t i = 0; i < kExitCodes.size(); ++i)
+        for (std::size_t j = i + 1; j < kExitCodes.size(); ++j)
+            if (kExitCodes[i].code == kExitCodes[j].code ||
+                kExitCodes[i].name == kExitCodes[j].name)
+                return false;
+    return true;
+}
+static_assert(ExitCodesDistinct(), "one exit code, and one name, per outcome");

@@ -51,8 +51,10 @@ constexpr std::array kTexts{
     Texts{Message::CountOption, "with --each: end after N keys took their first key password",
           "--each와 함께: 인증키 N개에 첫 인증키 암호를 설정하면 끝냅니다"},
     Texts{Message::CsvOption,
-          "with --each: one CSV line per key (serial,key_password,outcome) for a spreadsheet",
-          "--each와 함께: 스프레드시트용으로 인증키마다 CSV 한 줄 (serial,key_password,outcome)"},
+          "with --each: one CSV line per key (serial,key_password,outcome,message) for a "
+          "spreadsheet",
+          "--each와 함께: 스프레드시트용으로 인증키마다 CSV 한 줄 "
+          "(serial,key_password,outcome,message)"},
     Texts{Message::PasswordsNote,
           "Passwords are read from the terminal without echo or, when standard input is not a "
           "terminal, one per line from standard input; never from arguments or the environment. "
