@@ -10,25 +10,40 @@ struct ChangeForm {
     PasswordField field;
     const char* caption;
     const char* changedMessage;
+    const char* changedKeySilentMessage;  // every cell echoed, no answer after
     PasswordEdit newPasswordEdit;
     TakeText newPassword;
 };
 
-constexpr ChangeForm kLoginPasswordForm{PasswordField::LoginPassword, kChangeLoginPasswordCaption,
-                                        kLoginPasswordChangedMessage, PasswordEdit::NewLogin,
-                                        TakeEdit<PasswordEdit::NewLogin>};
-constexpr ChangeForm kKeyPasswordForm{PasswordField::KeyPassword, kChangeKeyPasswordCaption,
-                                      kKeyPasswordChangedMessage, PasswordEdit::NewKey,
-                                      TakeEdit<PasswordEdit::NewKey>};
+constexpr ChangeForm kLoginPasswordForm{
+    .field = PasswordField::LoginPassword,
+    .caption = kChangeLoginPasswordCaption,
+    .changedMessage = kLoginPasswordChangedMessage,
+    .changedKeySilentMessage = kLoginPasswordChangedKeySilentMessage,
+    .newPasswordEdit = PasswordEdit::NewLogin,
+    .newPassword = TakeEdit<PasswordEdit::NewLogin>,
+};
+constexpr ChangeForm kKeyPasswordForm{
+    .field = PasswordField::KeyPassword,
+    .caption = kChangeKeyPasswordCaption,
+    .changedMessage = kKeyPasswordChangedMessage,
+    .changedKeySilentMessage = kKeyPasswordChangedKeySilentMessage,
+    .newPasswordEdit = PasswordEdit::NewKey,
+    .newPassword = TakeEdit<PasswordEdit::NewKey>,
+};
 
 void Warn(OwnerWindow window, const char* text, const char* caption) {
     ShowMessage(window, text, caption, MessageIcon::Warning);
 }
 
-// The key answered up to the writes and was lost during them or after.
-void ReportChangeFailed(OwnerWindow window, const ChangeForm& form) {
-    keyIdentity.status = KeyStatus::NotFound;
-    Warn(window, kChangeFailedMessage, form.caption);
+// What a change that met a fault during the writes says: the login
+// password must be set again; a key password is back as it was, or waits
+// for its repair at the next refresh.
+const char* ChangeFailedMessage(const ChangeForm& form, const ChangeResult& result) {
+    if (form.field == PasswordField::LoginPassword) return kLoginPasswordChangeFailedMessage;
+    if (result.after == FieldAfter::Old) return kChangeFailedMessage;
+    return result.outcome == ChangeOutcome::Interrupted ? kKeyPasswordChangeInterruptedMessage
+                                                        : kKeyPasswordChangeNotRepairedMessage;
 }
 
 void ReportChanged(OwnerWindow window, const ChangeForm& form, const ChangeResult& result) {
@@ -57,12 +72,21 @@ int Present(OwnerWindow window, const ChangeForm& form, const ChangeResult& resu
         case ChangeOutcome::WrongKeyState:
             Warn(window, kWrongKeyPasswordMessage, kChangeKeyPasswordCaption);
             break;
+        case ChangeOutcome::RepairPending:
+            // This key's own repair has just said that it is not done.
+            if (result.repair != RepairOutcome::NotRepaired)
+                Warn(window, kOtherKeyRepairPendingMessage, kChangeKeyPasswordCaption);
+            break;
         case ChangeOutcome::Refused:
-            Warn(window, kChangeFailedMessage, form.caption);
+            Warn(window, ChangeFailedMessage(form, result), form.caption);
             break;
         case ChangeOutcome::Interrupted:
+            keyIdentity.status = KeyStatus::NotFound;
+            Warn(window, ChangeFailedMessage(form, result), form.caption);
+            break;
         case ChangeOutcome::ChangedKeySilentAfter:
-            ReportChangeFailed(window, form);
+            keyIdentity.status = KeyStatus::NotFound;
+            Warn(window, form.changedKeySilentMessage, form.caption);
             break;
         case ChangeOutcome::Changed:
             ReportChanged(window, form, result);

@@ -8,14 +8,6 @@
 
 namespace {
 
-struct KeyPasswordRepair {
-    bool pending = false;
-    SerialNumber serial{};
-    TextField oldField{};
-    TextField newField{};
-    std::uint16_t unknownCells = 0;
-};
-
 KeyPasswordRepair repair;
 
 // Whether an interrupted write of the new field over the old one could have
@@ -55,6 +47,10 @@ SettledRepair Settle(TextField& field) {
 }
 
 }  // namespace
+
+const KeyPasswordRepair& KeptKeyPasswordRepair() {
+    return repair;
+}
 
 bool KeyPasswordRepairPending() {
     return repair.pending;

@@ -12,6 +12,19 @@
 
 using SerialNumber = std::array<std::uint8_t, 4>;
 
+// What is kept of an interrupted key-password change. All zero while no
+// repair is pending: the old and new fields are key passwords.
+struct KeyPasswordRepair {
+    bool pending = false;
+    SerialNumber serial{};
+    TextField oldField{};
+    TextField newField{};
+    std::uint16_t unknownCells = 0;  // bit i: what cell 40 + i holds is unknown
+};
+
+// The repair as it is kept, to look at (the tests check what stays in memory).
+const KeyPasswordRepair& KeptKeyPasswordRepair();
+
 // Keeps, in memory only, a repair for the key with `serial`: `oldField` as
 // read just before the writes and `newField` as written (12 bytes each).
 // The bits of `unknownCells` (bit i for cell 40 + i) mark cells whose write
