@@ -3,6 +3,8 @@
 
 #include <cstdio>
 
+#include "key_file.h"
+
 namespace vhidraw {
 
 namespace {
@@ -27,14 +29,9 @@ void AppendReport(Bytes& descriptor, std::uint8_t mainItem, std::uint16_t bytes)
     Append(descriptor, {mainItem, 0x02});
 }
 
-std::string Hex(const Bytes& bytes) {
-    std::string text;
-    char pair[3];
-    for (std::uint8_t byte : bytes) {
-        std::snprintf(pair, sizeof pair, "%02X", byte);
-        text += pair;
-    }
-    return text;
+std::string DescriptorInHex(const DeviceSpec& spec) {
+    const Bytes descriptor = ReportDescriptorOf(spec);
+    return vkey::Hex(descriptor.data(), descriptor.size());
 }
 
 }  // namespace
@@ -82,7 +79,7 @@ SysfsDevice DescribeDevice(const DeviceSpec& spec, int index) {
         "\nE: SUBSYSTEM=hid\nE: DRIVER=hid-generic\nE: HID_ID=0003:" + ids +
         "\nE: HID_NAME=Virtual HID device\nE: HID_PHYS=usb-0000:00:14.0-" + port +
         "/input0\nE: MODALIAS=hid:b0003g0001v" + std::string(ids, 8) + "p" +
-        std::string(ids + 9, 8) + "\nH: report_descriptor=" + Hex(ReportDescriptorOf(spec)) + "\n";
+        std::string(ids + 9, 8) + "\nH: report_descriptor=" + DescriptorInHex(spec) + "\n";
     return device;
 }
 

@@ -249,16 +249,6 @@ void AddTimer(int afterMs, GSourceFunc function, Device& device) {
     g_source_unref(timer);
 }
 
-std::string Hex(const std::uint8_t* bytes, std::size_t size) {
-    static const char digits[] = "0123456789abcdef";
-    std::string text;
-    for (std::size_t i = 0; i < size; ++i) {
-        text += digits[bytes[i] >> 4];
-        text += digits[bytes[i] & 15];
-    }
-    return text;
-}
-
 }  // namespace
 
 bool StartTestbed(std::string& error) {
@@ -404,8 +394,8 @@ std::string CellLines() {
     for (const auto& device : devices) {
         if (!device->key) continue;
         const auto& cells = device->key->contents().cells;
-        lines +=
-            "hidraw" + std::to_string(device->index) + " " + Hex(cells.data(), cells.size()) + "\n";
+        lines += "hidraw" + std::to_string(device->index) + " " +
+                 vkey::Hex(cells.data(), cells.size()) + "\n";
     }
     return lines;
 }

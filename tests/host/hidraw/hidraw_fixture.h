@@ -10,6 +10,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -89,9 +90,16 @@ protected:
     // and this process runs as root.
     static Probe StartProbe(const std::vector<std::string>& arguments, bool otherUser = false) {
         std::vector<std::string> words;
-        if (otherUser && geteuid() == 0)
+        std::string program = HIDRAW_PROBE;
+        if (otherUser && geteuid() == 0) {
             words = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
-        words.push_back(HIDRAW_PROBE);
+            // The build tree may be out of that user's reach; the testbed is not.
+            const std::string copy = vhidraw::TestbedRoot() + "/hidraw_probe";
+            std::filesystem::copy_file(program, copy,
+                                       std::filesystem::copy_options::overwrite_existing);
+            program = copy;
+        }
+        words.push_back(program);
         words.insert(words.end(), arguments.begin(), arguments.end());
         std::vector<char*> argv;
         for (std::string& word : words) argv.push_back(word.data());
