@@ -129,6 +129,8 @@ DiscoveryFailure TakeKey(const std::string& name) {
     std::uint16_t input = 0, output = 0;
     if (!ReadReportLengths(name, input, output)) return DiscoveryFailure::Unusable;
     const std::string path = kNodeDirectory + name;
+    // O_NOCTTY changes nothing on hidraw; a node that is a terminal (the
+    // virtual key's are ptys) must not become this process's.
     const int fd = open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) {
         if (errno == EACCES || errno == EPERM) return DiscoveryFailure::PermissionDenied;
