@@ -29,7 +29,7 @@ namespace {
 
 struct Device {
     int index = 0;
-    DeviceSpec spec;
+    DeviceOptions options;
     SysfsDevice sysfs;
     std::optional<vkey::VirtualKey> key;
     UMockdevIoctlBase* handler = nullptr;
@@ -121,7 +121,7 @@ void Pull(Device& device) {
 
 void SaveCells(const Device& device) {
     std::string error;
-    if (!vkey::SaveKeyFile(device.spec.keyFile, device.key->contents(), error))
+    if (!vkey::SaveKeyFile(device.options.keyFile, device.key->contents(), error))
         g_printerr("virtual-hidraw: %s\n", error.c_str());
 }
 
@@ -129,14 +129,14 @@ long Write(Device& device, const std::uint8_t* bytes, std::size_t size) {
     if (device.pulled) return -ENODEV;
     // The HID core takes any report; the key reads only whole ones that
     // start with report ID 0, and ignores the rest.
-    if (!device.key || size != device.spec.outputLength || bytes[0] != 0)
+    if (!device.key || size != device.options.outputLength || bytes[0] != 0)
         return static_cast<long>(size);
     const auto cellsBefore = device.key->contents().cells;
     if (!device.key->AcceptOutputReport(bytes, size)) {
         if (!device.key->plugged()) Pull(device);
         return -ENODEV;
     }
-    if (!device.spec.keyFile.empty() && device.key->contents().cells != cellsBefore)
+    if (!device.options.keyFile.empty() && device.key->contents().cells != cellsBefore)
         SaveCells(device);
     SyncDoorbell(device);
     return static_cast<long>(size);
@@ -145,14 +145,14 @@ long Write(Device& device, const std::uint8_t* bytes, std::size_t size) {
 long Read(Device& device, std::uint8_t* buffer, std::size_t size) {
     if (device.pulled) return -EIO;
     if (!device.key) return -EAGAIN;
-    const std::size_t length = device.spec.inputLength;
+    const std::size_t length = device.options.inputLength;
     std::vector<std::uint8_t> report(length);
     const bool taken = length > 0 && device.key->TakeInputReport(report.data(), length);
     SyncDoorbell(device);
     if (!taken) return -EAGAIN;
     // hidraw gives the report without the report-ID byte, cut to the buffer.
     std::size_t delivered = length - 1;
-    if (++device.repliesDelivered == device.spec.shortReplyAfter + 1) --delivered;
+    if (++device.repliesDelivered == device.options.shortReplyAfter + 1) --delivered;
     delivered = std::min(delivered, size);
     std::memcpy(buffer, report.data() + 1, delivered);
     return static_cast<long>(delivered);
@@ -204,13 +204,13 @@ bool Plug(Device& device, std::string& error) {
     cfmakeraw(&raw);
     tcsetattr(device.master, TCSANOW, &raw);
     const std::string pty = PtyOf(device);
-    chmod(pty.c_str(), device.spec.mode);
+    chmod(pty.c_str(), device.options.mode);
     // Opened past umockdev's preload library, when this process runs under
     // it: the library would otherwise pass this descriptor's reads and
     // ioctls to a handler of its own.
     device.own = static_cast<int>(
         syscall(SYS_openat, AT_FDCWD, pty.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
-    if (device.own < 0 || (device.spec.held && flock(device.own, LOCK_EX) != 0)) {
+    if (device.own < 0 || (device.options.held && flock(device.own, LOCK_EX) != 0)) {
         error = "virtual-hidraw: cannot open " + pty + ": " + std::strerror(errno);
         return false;
     }
@@ -307,41 +307,42 @@ void StopTestbed() {
     opens = -1;
 }
 
-int AddDevice(const DeviceSpec& spec, std::string& error) {
+int AddDevice(const DeviceOptions& options, std::string& error) {
     auto device = std::make_unique<Device>();
-    device->spec = spec;
-    if (spec.kind == DeviceKind::Key) {
-        vkey::KeyContents contents = spec.contents;
-        if (!spec.keyFile.empty()) {
-            const bool ready = spec.newKeyFile ? vkey::SaveKeyFile(spec.keyFile, contents, error)
-                                               : vkey::LoadKeyFile(spec.keyFile, contents, error);
+    device->options = options;
+    if (options.kind == DeviceKind::Key) {
+        vkey::KeyContents contents = options.contents;
+        if (!options.keyFile.empty()) {
+            const bool ready = options.newKeyFile
+                                   ? vkey::SaveKeyFile(options.keyFile, contents, error)
+                                   : vkey::LoadKeyFile(options.keyFile, contents, error);
             if (!ready) {
                 error = "virtual-hidraw: " + error;
                 return -1;
             }
         }
         vkey::DeviceConfig config;
-        config.vendorId = spec.vendor;
-        config.productId = spec.product;
-        config.inputReportLength = spec.inputLength;
-        config.outputReportLength = spec.outputLength;
+        config.vendorId = options.vendor;
+        config.productId = options.product;
+        config.inputReportLength = options.inputLength;
+        config.outputReportLength = options.outputLength;
         device->key.emplace(contents, config);
-        if (spec.unplugAfter != kNever) device->key->UnplugAfter(spec.unplugAfter);
-        if (spec.silentAfter != kNever) device->key->SilentAfter(spec.silentAfter);
+        if (options.unplugAfter != kNever) device->key->UnplugAfter(options.unplugAfter);
+        if (options.silentAfter != kNever) device->key->SilentAfter(options.silentAfter);
     }
     const std::lock_guard guard(lock);
     device->index = static_cast<int>(devices.size());
-    device->sysfs = DescribeDevice(spec, device->index);
+    device->sysfs = DescribeDevice(options, device->index);
     devices.push_back(std::move(device));
-    if (spec.plugAfterMs == 0 && !Plug(*devices.back(), error)) return -1;
+    if (options.plugAfterMs == 0 && !Plug(*devices.back(), error)) return -1;
     return static_cast<int>(devices.size()) - 1;
 }
 
 void PlugLater() {
     const std::lock_guard guard(lock);
     for (auto& device : devices)
-        if (device->spec.plugAfterMs > 0 && !device->plugged)
-            AddTimer(device->spec.plugAfterMs, PlugWhenDue, *device);
+        if (device->options.plugAfterMs > 0 && !device->plugged)
+            AddTimer(device->options.plugAfterMs, PlugWhenDue, *device);
 }
 
 void Unplug(int device, int afterMs) {

@@ -38,23 +38,23 @@ protected:
         vhidraw::StopTestbed();
     }
 
-    static vhidraw::DeviceSpec Key(std::array<std::uint8_t, 4> serial = {1, 2, 3, 4}) {
-        vhidraw::DeviceSpec spec;
-        spec.contents = vkey::ProvisionedContents(serial, "1234", "login-id", "login-pw");
-        return spec;
+    static vhidraw::DeviceOptions Key(std::array<std::uint8_t, 4> serial = {1, 2, 3, 4}) {
+        vhidraw::DeviceOptions options;
+        options.contents = vkey::ProvisionedContents(serial, "1234", "login-id", "login-pw");
+        return options;
     }
 
-    static vhidraw::DeviceSpec Foreign(std::uint16_t vendor, std::uint16_t product) {
-        vhidraw::DeviceSpec spec;
-        spec.kind = vhidraw::DeviceKind::Foreign;
-        spec.vendor = vendor;
-        spec.product = product;
-        return spec;
+    static vhidraw::DeviceOptions Foreign(std::uint16_t vendor, std::uint16_t product) {
+        vhidraw::DeviceOptions options;
+        options.kind = vhidraw::DeviceKind::Foreign;
+        options.vendor = vendor;
+        options.product = product;
+        return options;
     }
 
-    static int Add(const vhidraw::DeviceSpec& spec) {
+    static int Add(const vhidraw::DeviceOptions& options) {
         std::string error;
-        const int device = vhidraw::AddDevice(spec, error);
+        const int device = vhidraw::AddDevice(options, error);
         EXPECT_GE(device, 0) << error;
         return device;
     }

@@ -73,10 +73,10 @@ struct Lengths {
 class ReportsTest : public HidrawTest, public ::testing::WithParamInterface<Lengths> {};
 
 TEST_P(ReportsTest, GoOverTheWireWhole) {
-    vhidraw::DeviceSpec spec = Key();
-    spec.inputLength = GetParam().input;
-    spec.outputLength = GetParam().output;
-    const int key = Add(spec);
+    vhidraw::DeviceOptions options = Key();
+    options.inputLength = GetParam().input;
+    options.outputLength = GetParam().output;
+    const int key = Add(options);
     ASSERT_EQ(0x81E1, OpenKey(8));
     EXPECT_EQ(GetParam().input, keyLink.inputReportLength);
     EXPECT_EQ(GetParam().output, keyLink.outputReportLength);
@@ -115,9 +115,9 @@ TEST_F(FaultTest, APulledKeyFailsAtOnce) {
         std::string error;
         ASSERT_TRUE(vhidraw::StartTestbed(error)) << error;
         ResetKeyLinkState();
-        vhidraw::DeviceSpec spec = Key();
-        (whileWaiting ? spec.silentAfter : spec.unplugAfter) = 1;
-        const int key = Add(spec);
+        vhidraw::DeviceOptions options = Key();
+        (whileWaiting ? options.silentAfter : options.unplugAfter) = 1;
+        const int key = Add(options);
         ASSERT_EQ(0x81E1, OpenKey(8));
         EXPECT_EQ('l', ReadCell(16));
         ASSERT_FALSE(LastExchangeFailed());
@@ -137,9 +137,9 @@ TEST_F(FaultTest, APulledKeyFailsAtOnce) {
 }
 
 TEST_F(FaultTest, ASilentKeyCostsOneTimeLimit) {
-    vhidraw::DeviceSpec spec = Key();
-    spec.silentAfter = 1;
-    Add(spec);
+    vhidraw::DeviceOptions options = Key();
+    options.silentAfter = 1;
+    Add(options);
     ASSERT_EQ(0x81E1, OpenKey(8));
     ReadCell(16);
     ASSERT_FALSE(LastExchangeFailed());
@@ -150,9 +150,9 @@ TEST_F(FaultTest, ASilentKeyCostsOneTimeLimit) {
 }
 
 TEST_F(FaultTest, AShortReadIsNoReply) {
-    vhidraw::DeviceSpec spec = Key();
-    spec.shortReplyAfter = 1;
-    const int key = Add(spec);
+    vhidraw::DeviceOptions options = Key();
+    options.shortReplyAfter = 1;
+    const int key = Add(options);
     ASSERT_EQ(0x81E1, OpenKey(8));
     EXPECT_EQ('l', ReadCell(16));
     const std::uint64_t took = Timed([] { ReadCell(17); });
@@ -169,15 +169,15 @@ TEST_F(FaultTest, AShortReadIsNoReply) {
 // Keys discovery finds but may not use: the failure names the node.
 struct Refusal {
     const char* name;
-    vhidraw::DeviceSpec spec;
+    vhidraw::DeviceOptions options;
     DiscoveryFailure why;
     bool opened;  // whether the node is opened to find out
 };
 
-vhidraw::DeviceSpec With(void (*change)(vhidraw::DeviceSpec&)) {
-    vhidraw::DeviceSpec spec;
-    change(spec);
-    return spec;
+vhidraw::DeviceOptions With(void (*change)(vhidraw::DeviceOptions&)) {
+    vhidraw::DeviceOptions options;
+    change(options);
+    return options;
 }
 
 const Refusal kRefusals[] = {
@@ -200,7 +200,7 @@ class RefusalTest : public HidrawTest, public ::testing::WithParamInterface<Refu
 
 TEST_P(RefusalTest, NamesTheNode) {
     Add(Foreign(0x10F7, 0x1234));
-    const int key = Add(GetParam().spec);
+    const int key = Add(GetParam().options);
     EXPECT_EQ(std::vector<std::string>{"/dev/hidraw1"}, ListKeyPaths());
     EXPECT_EQ(0, DiscoverKey());
     EXPECT_EQ(GetParam().why, keyLink.discoveryFailure);
@@ -222,9 +222,9 @@ using AccessTest = HidrawTest;
 
 // Run as another user where this test runs as root (root opens any node).
 TEST_F(AccessTest, PermissionDeniedNamesTheNode) {
-    vhidraw::DeviceSpec spec = Key();
-    spec.mode = 0;
-    Add(spec);
+    vhidraw::DeviceOptions options = Key();
+    options.mode = 0;
+    Add(options);
     EXPECT_EQ("failed PermissionDenied /dev/hidraw0", RunProbe({"discover"}, true));
     Add(Key({9, 9, 9, 9}));
     EXPECT_EQ("found", RunProbe({"discover"}, true));
