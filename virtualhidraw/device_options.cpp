@@ -50,11 +50,11 @@ struct Texts {
 };
 
 // One word of a --key: true when it was understood.
-bool KeyWord(std::string_view name, std::string_view value, bool hasValue, DeviceSpec& spec,
+bool KeyWord(std::string_view name, std::string_view value, bool hasValue, DeviceOptions& options,
              std::array<std::uint8_t, 4>& serial, Texts& texts) {
     if (!hasValue) {
-        if (name == "new") spec.newKeyFile = true;
-        if (name == "held") spec.held = true;
+        if (name == "new") options.newKeyFile = true;
+        if (name == "held") options.held = true;
         return name == "new" || name == "held";
     }
     if (name == "serial") return ParseSerial(value, serial);
@@ -68,32 +68,33 @@ bool KeyWord(std::string_view name, std::string_view value, bool hasValue, Devic
         return true;
     }
     if (name == "file") {
-        spec.keyFile = value;
+        options.keyFile = value;
         return !value.empty();
     }
-    if (name == "input") return ParseLength(value, spec.inputLength);
-    if (name == "output") return ParseLength(value, spec.outputLength);
+    if (name == "input") return ParseLength(value, options.inputLength);
+    if (name == "output") return ParseLength(value, options.outputLength);
     if (name == "descriptor") {
-        spec.unparsableDescriptor = value == "unparsable";
-        return spec.unparsableDescriptor;
+        options.unparsableDescriptor = value == "unparsable";
+        return options.unparsableDescriptor;
     }
-    if (name == "mode") return ParseNumber(value, spec.mode, 8) && spec.mode <= 07777;
-    if (name == "plug-after-ms") return ParseCount(value, spec.plugAfterMs);
-    if (name == "unplug-after") return ParseCount(value, spec.unplugAfter);
-    if (name == "silent-after") return ParseCount(value, spec.silentAfter);
-    if (name == "short-reply-after") return ParseCount(value, spec.shortReplyAfter);
+    if (name == "mode") return ParseNumber(value, options.mode, 8) && options.mode <= 07777;
+    if (name == "plug-after-ms") return ParseCount(value, options.plugAfterMs);
+    if (name == "unplug-after") return ParseCount(value, options.unplugAfter);
+    if (name == "silent-after") return ParseCount(value, options.silentAfter);
+    if (name == "short-reply-after") return ParseCount(value, options.shortReplyAfter);
     return false;
 }
 
-bool ForeignWord(std::string_view name, std::string_view value, bool hasValue, DeviceSpec& spec) {
+bool ForeignWord(std::string_view name, std::string_view value, bool hasValue,
+                 DeviceOptions& options) {
     if (!hasValue) return false;
-    if (name == "vendor") return ParseNumber(value, spec.vendor, 16);
-    if (name == "product") return ParseNumber(value, spec.product, 16);
+    if (name == "vendor") return ParseNumber(value, options.vendor, 16);
+    if (name == "product") return ParseNumber(value, options.product, 16);
     return false;
 }
 
 // The words of one device, from `at` up to the next option.
-bool ParseDevice(const std::vector<std::string>& arguments, std::size_t& at, DeviceSpec& spec,
+bool ParseDevice(const std::vector<std::string>& arguments, std::size_t& at, DeviceOptions& options,
                  std::string& error) {
     std::array<std::uint8_t, 4> serial{1, 2, 3, 4};
     Texts texts;
@@ -103,19 +104,19 @@ bool ParseDevice(const std::vector<std::string>& arguments, std::size_t& at, Dev
         const bool hasValue = equals != std::string_view::npos;
         const std::string_view name = word.substr(0, equals);
         const std::string_view value = hasValue ? word.substr(equals + 1) : std::string_view{};
-        const bool understood = spec.kind == DeviceKind::Key
-                                    ? KeyWord(name, value, hasValue, spec, serial, texts)
-                                    : ForeignWord(name, value, hasValue, spec);
+        const bool understood = options.kind == DeviceKind::Key
+                                    ? KeyWord(name, value, hasValue, options, serial, texts)
+                                    : ForeignWord(name, value, hasValue, options);
         if (!understood) {
             error = "virtual-hidraw: " + std::string(word) + ": not understood for this device";
             return false;
         }
     }
-    if (spec.kind == DeviceKind::Key) {
-        spec.contents = texts.any ? vkey::ProvisionedContents(serial, texts.keyPassword,
-                                                              texts.loginId, texts.loginPassword)
-                                  : vkey::FactoryInitialContents(serial);
-        if (spec.newKeyFile && spec.keyFile.empty()) {
+    if (options.kind == DeviceKind::Key) {
+        options.contents = texts.any ? vkey::ProvisionedContents(serial, texts.keyPassword,
+                                                                 texts.loginId, texts.loginPassword)
+                                     : vkey::FactoryInitialContents(serial);
+        if (options.newKeyFile && options.keyFile.empty()) {
             error = "virtual-hidraw: new needs file=PATH";
             return false;
         }
@@ -131,14 +132,14 @@ bool ParseInvocation(const std::vector<std::string>& arguments, Invocation& invo
     while (at < arguments.size() && arguments[at] != "--") {
         const std::string& option = arguments[at++];
         if (option == "--key" || option == "--foreign") {
-            DeviceSpec spec;
+            DeviceOptions options;
             if (option == "--foreign") {
-                spec.kind = DeviceKind::Foreign;
-                spec.vendor = 0x046D;
-                spec.product = 0xC077;
+                options.kind = DeviceKind::Foreign;
+                options.vendor = 0x046D;
+                options.product = 0xC077;
             }
-            if (!ParseDevice(arguments, at, spec, error)) return false;
-            invocation.devices.push_back(spec);
+            if (!ParseDevice(arguments, at, options, error)) return false;
+            invocation.devices.push_back(options);
         } else if ((option == "--cells" || option == "--log") && at < arguments.size()) {
             (option == "--cells" ? invocation.cellsFile : invocation.logFile) = arguments[at++];
         } else {

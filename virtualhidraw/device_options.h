@@ -20,7 +20,7 @@ enum class DeviceKind : std::uint8_t { Key, Foreign };
 
 inline constexpr int kNever = -1;
 
-struct DeviceSpec {
+struct DeviceOptions {
     DeviceKind kind = DeviceKind::Key;
     std::uint16_t vendor = vkey::kVendorId;
     std::uint16_t product = vkey::kProductId;
@@ -45,7 +45,7 @@ struct DeviceSpec {
 };
 
 struct Invocation {
-    std::vector<DeviceSpec> devices;  // hidraw0, hidraw1, ... in this order
+    std::vector<DeviceOptions> devices;  // hidraw0, hidraw1, ... in this order
     std::string cellsFile;
     std::string logFile;
     std::vector<std::string> command;

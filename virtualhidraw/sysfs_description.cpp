@@ -3,6 +3,8 @@
 
 #include <cstdio>
 
+#include "key_file.h"
+
 namespace vhidraw {
 
 namespace {
@@ -27,20 +29,15 @@ void AppendReport(Bytes& descriptor, std::uint8_t mainItem, std::uint16_t bytes)
     Append(descriptor, {mainItem, 0x02});
 }
 
-std::string Hex(const Bytes& bytes) {
-    std::string text;
-    char pair[3];
-    for (std::uint8_t byte : bytes) {
-        std::snprintf(pair, sizeof pair, "%02X", byte);
-        text += pair;
-    }
-    return text;
+std::string DescriptorInHex(const DeviceOptions& options) {
+    const Bytes descriptor = ReportDescriptorOf(options);
+    return vkey::Hex(descriptor.data(), descriptor.size());
 }
 
 }  // namespace
 
-Bytes ReportDescriptorOf(const DeviceSpec& spec) {
-    if (spec.kind == DeviceKind::Foreign) {
+Bytes ReportDescriptorOf(const DeviceOptions& options) {
+    if (options.kind == DeviceKind::Foreign) {
         // Three buttons and X, Y: a 3-byte input report.
         return {0x05, 0x01, 0x09, 0x02, 0xA1, 0x01, 0x09, 0x01, 0xA1, 0x00, 0x05, 0x09, 0x19,
                 0x01, 0x29, 0x03, 0x15, 0x00, 0x25, 0x01, 0x95, 0x03, 0x75, 0x01, 0x81, 0x02,
@@ -48,17 +45,17 @@ Bytes ReportDescriptorOf(const DeviceSpec& spec) {
                 0x81, 0x25, 0x7F, 0x75, 0x08, 0x95, 0x02, 0x81, 0x06, 0xC0, 0xC0};
     }
     Bytes descriptor{0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01};
-    if (spec.inputLength > 0) AppendReport(descriptor, 0x81, spec.inputLength - 1);
-    if (spec.outputLength > 0) AppendReport(descriptor, 0x91, spec.outputLength - 1);
+    if (options.inputLength > 0) AppendReport(descriptor, 0x81, options.inputLength - 1);
+    if (options.outputLength > 0) AppendReport(descriptor, 0x91, options.outputLength - 1);
     descriptor.push_back(0xC0);
     // A Logical Maximum whose second byte of data never comes.
-    if (spec.unparsableDescriptor) Append(descriptor, {0x26, 0xFF});
+    if (options.unparsableDescriptor) Append(descriptor, {0x26, 0xFF});
     return descriptor;
 }
 
-SysfsDevice DescribeDevice(const DeviceSpec& spec, int index) {
+SysfsDevice DescribeDevice(const DeviceOptions& options, int index) {
     char hidName[32];
-    std::snprintf(hidName, sizeof hidName, "0003:%04X:%04X.%04X", spec.vendor, spec.product,
+    std::snprintf(hidName, sizeof hidName, "0003:%04X:%04X.%04X", options.vendor, options.product,
                   index + 1);
     const std::string port = std::to_string(index + 1);
     const std::string usbInterface =
@@ -72,7 +69,7 @@ SysfsDevice DescribeDevice(const DeviceSpec& spec, int index) {
     device.node = "/dev/" + name;
 
     char ids[64];
-    std::snprintf(ids, sizeof ids, "%08X:%08X", spec.vendor, spec.product);
+    std::snprintf(ids, sizeof ids, "%08X:%08X", options.vendor, options.product);
     const std::string minor = std::to_string(index);
     device.description =
         "P: " + hidrawPath + "\nN: " + name +
@@ -82,7 +79,7 @@ SysfsDevice DescribeDevice(const DeviceSpec& spec, int index) {
         "\nE: SUBSYSTEM=hid\nE: DRIVER=hid-generic\nE: HID_ID=0003:" + ids +
         "\nE: HID_NAME=Virtual HID device\nE: HID_PHYS=usb-0000:00:14.0-" + port +
         "/input0\nE: MODALIAS=hid:b0003g0001v" + std::string(ids, 8) + "p" +
-        std::string(ids + 9, 8) + "\nH: report_descriptor=" + Hex(ReportDescriptorOf(spec)) + "\n";
+        std::string(ids + 9, 8) + "\nH: report_descriptor=" + DescriptorInHex(options) + "\n";
     return device;
 }
 

@@ -19,11 +19,11 @@ struct SysfsDevice {
     std::string node;  // /dev/hidraw<N>
 };
 
-SysfsDevice DescribeDevice(const DeviceSpec& spec, int index);
+SysfsDevice DescribeDevice(const DeviceOptions& options, int index);
 
 // The report descriptor the device declares: vendor-defined reports of the
-// spec's lengths for a key (cut short for descriptor=unparsable), a boot
+// options's lengths for a key (cut short for descriptor=unparsable), a boot
 // mouse's for a foreign device.
-std::vector<std::uint8_t> ReportDescriptorOf(const DeviceSpec& spec);
+std::vector<std::uint8_t> ReportDescriptorOf(const DeviceOptions& options);
 
 }  // namespace vhidraw

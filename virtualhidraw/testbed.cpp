@@ -4,8 +4,10 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/inotify.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <termios.h>
 #include <umockdev.h>
 #include <unistd.h>
@@ -13,9 +15,8 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <functional>
-#include <future>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <thread>
 
@@ -28,7 +29,7 @@ namespace {
 
 struct Device {
     int index = 0;
-    DeviceSpec spec;
+    DeviceOptions options;
     SysfsDevice sysfs;
     std::optional<vkey::VirtualKey> key;
     UMockdevIoctlBase* handler = nullptr;
@@ -37,42 +38,40 @@ struct Device {
     int master = -1;        // the pty's master: one byte in it per queued report
     int own = -1;           // the testbed's own open of the node: drains those bytes
     std::size_t rings = 0;  // bytes in the pty
+    int watch = -1;         // of the node's opens
     int repliesDelivered = 0;
 };
 
+// umockdev serves the nodes' reads and writes on a thread of its own; the
+// timers of devices that plug in or are pulled out later run on the
+// testbed's; the functions of testbed.h on their callers'. One lock guards
+// the devices and the events from all of them.
+std::mutex lock;
 UMockdevTestbed* testbed = nullptr;
-GMainContext* context = nullptr;
+GMainContext* timers = nullptr;
 GMainLoop* loop = nullptr;
-std::thread server;
-std::thread::id serverId;
+std::thread timerThread;
 std::vector<std::unique_ptr<Device>> devices;
 std::vector<Event> events;
-
-// Runs `work` on the serving thread and waits for it.
-void OnServer(const std::function<void()>& work) {
-    if (std::this_thread::get_id() == serverId) {
-        work();
-        return;
-    }
-    struct Call {
-        const std::function<void()>* work;
-        std::promise<void> done;
-    } call{&work, {}};
-    g_main_context_invoke(
-        context,
-        [](gpointer data) -> gboolean {
-            auto* call = static_cast<Call*>(data);
-            (*call->work)();
-            call->done.set_value();
-            return G_SOURCE_REMOVE;
-        },
-        &call);
-    call.done.get_future().wait();
-}
+int opens = -1;  // inotify: every open of a node is queued there at once
 
 void Record(const Device& device, EventKind kind, long result, const std::uint8_t* bytes,
             std::size_t size) {
     events.push_back({device.index, kind, result, std::vector<std::uint8_t>(bytes, bytes + size)});
+}
+
+// The opens queued since the last call, as events.
+void TakeOpens() {
+    alignas(inotify_event) char buffer[4096];
+    ssize_t got;
+    while ((got = read(opens, buffer, sizeof buffer)) > 0) {
+        for (ssize_t at = 0; at < got;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+            for (const auto& device : devices)
+                if (device->watch == event->wd) Record(*device, EventKind::Open, 0, nullptr, 0);
+            at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+        }
+    }
 }
 
 // Clients of other users must reach the testbed's sockets and files too.
@@ -122,7 +121,7 @@ void Pull(Device& device) {
 
 void SaveCells(const Device& device) {
     std::string error;
-    if (!vkey::SaveKeyFile(device.spec.keyFile, device.key->contents(), error))
+    if (!vkey::SaveKeyFile(device.options.keyFile, device.key->contents(), error))
         g_printerr("virtual-hidraw: %s\n", error.c_str());
 }
 
@@ -130,14 +129,14 @@ long Write(Device& device, const std::uint8_t* bytes, std::size_t size) {
     if (device.pulled) return -ENODEV;
     // The HID core takes any report; the key reads only whole ones that
     // start with report ID 0, and ignores the rest.
-    if (!device.key || size != device.spec.outputLength || bytes[0] != 0)
+    if (!device.key || size != device.options.outputLength || bytes[0] != 0)
         return static_cast<long>(size);
     const auto cellsBefore = device.key->contents().cells;
     if (!device.key->AcceptOutputReport(bytes, size)) {
         if (!device.key->plugged()) Pull(device);
         return -ENODEV;
     }
-    if (!device.spec.keyFile.empty() && device.key->contents().cells != cellsBefore)
+    if (!device.options.keyFile.empty() && device.key->contents().cells != cellsBefore)
         SaveCells(device);
     SyncDoorbell(device);
     return static_cast<long>(size);
@@ -146,14 +145,14 @@ long Write(Device& device, const std::uint8_t* bytes, std::size_t size) {
 long Read(Device& device, std::uint8_t* buffer, std::size_t size) {
     if (device.pulled) return -EIO;
     if (!device.key) return -EAGAIN;
-    const std::size_t length = device.spec.inputLength;
+    const std::size_t length = device.options.inputLength;
     std::vector<std::uint8_t> report(length);
     const bool taken = length > 0 && device.key->TakeInputReport(report.data(), length);
     SyncDoorbell(device);
     if (!taken) return -EAGAIN;
     // hidraw gives the report without the report-ID byte, cut to the buffer.
     std::size_t delivered = length - 1;
-    if (++device.repliesDelivered == device.spec.shortReplyAfter + 1) --delivered;
+    if (++device.repliesDelivered == device.options.shortReplyAfter + 1) --delivered;
     delivered = std::min(delivered, size);
     std::memcpy(buffer, report.data() + 1, delivered);
     return static_cast<long>(delivered);
@@ -164,6 +163,8 @@ void Complete(UMockdevIoctlClient* client, long result) {
 }
 
 gboolean OnWrite(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer data) {
+    const std::lock_guard guard(lock);
+    TakeOpens();
     Device& device = *static_cast<Device*>(data);
     UMockdevIoctlData* arg = umockdev_ioctl_client_get_arg(client);
     const long result = Write(device, arg->data, arg->data_len);
@@ -173,6 +174,8 @@ gboolean OnWrite(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer data)
 }
 
 gboolean OnRead(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer data) {
+    const std::lock_guard guard(lock);
+    TakeOpens();
     Device& device = *static_cast<Device*>(data);
     UMockdevIoctlData* arg = umockdev_ioctl_client_get_arg(client);
     std::vector<std::uint8_t> buffer(arg->data_len);
@@ -181,10 +184,6 @@ gboolean OnRead(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer data) 
     Record(device, EventKind::Read, result, buffer.data(), result > 0 ? result : 0);
     Complete(client, result);
     return TRUE;
-}
-
-void OnConnected(UMockdevIoctlBase*, UMockdevIoctlClient*, gpointer data) {
-    Record(*static_cast<Device*>(data), EventKind::Open, 0, nullptr, 0);
 }
 
 std::string PtyOf(const Device& device) {
@@ -205,16 +204,20 @@ bool Plug(Device& device, std::string& error) {
     cfmakeraw(&raw);
     tcsetattr(device.master, TCSANOW, &raw);
     const std::string pty = PtyOf(device);
-    chmod(pty.c_str(), device.spec.mode);
-    device.own = open(pty.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (device.own < 0 || (device.spec.held && flock(device.own, LOCK_EX) != 0)) {
+    chmod(pty.c_str(), device.options.mode);
+    // Opened past umockdev's preload library, when this process runs under
+    // it: the library would otherwise pass this descriptor's reads and
+    // ioctls to a handler of its own.
+    device.own = static_cast<int>(
+        syscall(SYS_openat, AT_FDCWD, pty.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    if (device.own < 0 || (device.options.held && flock(device.own, LOCK_EX) != 0)) {
         error = "virtual-hidraw: cannot open " + pty + ": " + std::strerror(errno);
         return false;
     }
+    device.watch = inotify_add_watch(opens, pty.c_str(), IN_OPEN);
     device.handler = umockdev_ioctl_base_new();
     g_signal_connect(device.handler, "handle-write", G_CALLBACK(OnWrite), &device);
     g_signal_connect(device.handler, "handle-read", G_CALLBACK(OnRead), &device);
-    g_signal_connect(device.handler, "client-connected", G_CALLBACK(OnConnected), &device);
     if (!umockdev_testbed_attach_ioctl(testbed, device.sysfs.node.c_str(), device.handler,
                                        &failure)) {
         error = std::string("virtual-hidraw: ") + failure->message;
@@ -227,12 +230,14 @@ bool Plug(Device& device, std::string& error) {
 }
 
 gboolean PlugWhenDue(gpointer data) {
+    const std::lock_guard guard(lock);
     std::string error;
     if (!Plug(*static_cast<Device*>(data), error)) g_printerr("%s\n", error.c_str());
     return G_SOURCE_REMOVE;
 }
 
 gboolean PullWhenDue(gpointer data) {
+    const std::lock_guard guard(lock);
     Pull(*static_cast<Device*>(data));
     return G_SOURCE_REMOVE;
 }
@@ -240,124 +245,122 @@ gboolean PullWhenDue(gpointer data) {
 void AddTimer(int afterMs, GSourceFunc function, Device& device) {
     GSource* timer = g_timeout_source_new(static_cast<guint>(afterMs));
     g_source_set_callback(timer, function, &device, nullptr);
-    g_source_attach(timer, context);
+    g_source_attach(timer, timers);
     g_source_unref(timer);
-}
-
-std::string Hex(const std::uint8_t* bytes, std::size_t size) {
-    static const char digits[] = "0123456789abcdef";
-    std::string text;
-    for (std::size_t i = 0; i < size; ++i) {
-        text += digits[bytes[i] >> 4];
-        text += digits[bytes[i] & 15];
-    }
-    return text;
 }
 
 }  // namespace
 
 bool StartTestbed(std::string& error) {
     testbed = umockdev_testbed_new();
-    if (!testbed) {
+    opens = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (!testbed || opens < 0) {
         error = "virtual-hidraw: umockdev could not make its testbed";
         return false;
     }
-    context = g_main_context_new();
-    loop = g_main_loop_new(context, FALSE);
-    std::promise<void> running;
-    server = std::thread([&running] {
-        g_main_context_push_thread_default(context);
-        serverId = std::this_thread::get_id();
-        running.set_value();
+    OpenToEveryone();
+    timers = g_main_context_new();
+    loop = g_main_loop_new(timers, FALSE);
+    timerThread = std::thread([] {
+        g_main_context_push_thread_default(timers);
         g_main_loop_run(loop);
-        g_main_context_pop_thread_default(context);
+        g_main_context_pop_thread_default(timers);
     });
-    running.get_future().wait();
-    OnServer(OpenToEveryone);
     return true;
 }
 
 void StopTestbed() {
     if (!testbed) return;
-    OnServer([] {
-        for (auto& device : devices) {
-            if (device->plugged)
-                umockdev_testbed_detach_ioctl(testbed, device->sysfs.node.c_str(), nullptr);
-            if (device->own >= 0) close(device->own);
-        }
-    });
-    g_main_loop_quit(loop);
-    server.join();
-    serverId = {};
-    for (auto& device : devices)
-        if (device->handler) g_object_unref(device->handler);
-    devices.clear();
-    events.clear();
+    // Quit from within the loop: it may not have started running yet.
+    GSource* quit = g_idle_source_new();
+    g_source_set_callback(
+        quit,
+        [](gpointer) -> gboolean {
+            g_main_loop_quit(loop);
+            return G_SOURCE_REMOVE;
+        },
+        nullptr, nullptr);
+    g_source_attach(quit, timers);
+    g_source_unref(quit);
+    timerThread.join();
     g_main_loop_unref(loop);
-    g_main_context_unref(context);
+    g_main_context_unref(timers);
+    // umockdev's thread may be answering a client: the lock is not held
+    // while the handlers are detached and the testbed goes.
+    std::vector<std::unique_ptr<Device>> gone;
+    {
+        const std::lock_guard guard(lock);
+        gone.swap(devices);
+    }
+    for (auto& device : gone)
+        if (device->plugged)
+            umockdev_testbed_detach_ioctl(testbed, device->sysfs.node.c_str(), nullptr);
     g_object_unref(testbed);
     testbed = nullptr;
+    const std::lock_guard guard(lock);
+    for (auto& device : gone) {
+        if (device->own >= 0) close(device->own);
+        if (device->handler) g_object_unref(device->handler);
+    }
+    events.clear();
+    close(opens);
+    opens = -1;
 }
 
-int AddDevice(const DeviceSpec& spec, std::string& error) {
+int AddDevice(const DeviceOptions& options, std::string& error) {
     auto device = std::make_unique<Device>();
-    device->index = static_cast<int>(devices.size());
-    device->spec = spec;
-    device->sysfs = DescribeDevice(spec, device->index);
-    if (spec.kind == DeviceKind::Key) {
-        vkey::KeyContents contents = spec.contents;
-        if (!spec.keyFile.empty()) {
-            const bool ready = spec.newKeyFile ? vkey::SaveKeyFile(spec.keyFile, contents, error)
-                                               : vkey::LoadKeyFile(spec.keyFile, contents, error);
+    device->options = options;
+    if (options.kind == DeviceKind::Key) {
+        vkey::KeyContents contents = options.contents;
+        if (!options.keyFile.empty()) {
+            const bool ready = options.newKeyFile
+                                   ? vkey::SaveKeyFile(options.keyFile, contents, error)
+                                   : vkey::LoadKeyFile(options.keyFile, contents, error);
             if (!ready) {
                 error = "virtual-hidraw: " + error;
                 return -1;
             }
         }
         vkey::DeviceConfig config;
-        config.vendorId = spec.vendor;
-        config.productId = spec.product;
-        config.inputReportLength = spec.inputLength;
-        config.outputReportLength = spec.outputLength;
+        config.vendorId = options.vendor;
+        config.productId = options.product;
+        config.inputReportLength = options.inputLength;
+        config.outputReportLength = options.outputLength;
         device->key.emplace(contents, config);
-        if (spec.unplugAfter != kNever) device->key->UnplugAfter(spec.unplugAfter);
-        if (spec.silentAfter != kNever) device->key->SilentAfter(spec.silentAfter);
+        if (options.unplugAfter != kNever) device->key->UnplugAfter(options.unplugAfter);
+        if (options.silentAfter != kNever) device->key->SilentAfter(options.silentAfter);
     }
-    bool plugged = true;
-    OnServer([&] {
-        devices.push_back(std::move(device));
-        if (spec.plugAfterMs == 0) plugged = Plug(*devices.back(), error);
-    });
-    return plugged ? static_cast<int>(devices.size()) - 1 : -1;
+    const std::lock_guard guard(lock);
+    device->index = static_cast<int>(devices.size());
+    device->sysfs = DescribeDevice(options, device->index);
+    devices.push_back(std::move(device));
+    if (options.plugAfterMs == 0 && !Plug(*devices.back(), error)) return -1;
+    return static_cast<int>(devices.size()) - 1;
 }
 
 void PlugLater() {
-    OnServer([] {
-        for (auto& device : devices)
-            if (device->spec.plugAfterMs > 0 && !device->plugged)
-                AddTimer(device->spec.plugAfterMs, PlugWhenDue, *device);
-    });
+    const std::lock_guard guard(lock);
+    for (auto& device : devices)
+        if (device->options.plugAfterMs > 0 && !device->plugged)
+            AddTimer(device->options.plugAfterMs, PlugWhenDue, *device);
 }
 
 void Unplug(int device, int afterMs) {
-    OnServer([&] {
-        if (afterMs == 0)
-            Pull(*devices.at(device));
-        else
-            AddTimer(afterMs, PullWhenDue, *devices.at(device));
-    });
+    const std::lock_guard guard(lock);
+    if (afterMs == 0)
+        Pull(*devices.at(device));
+    else
+        AddTimer(afterMs, PullWhenDue, *devices.at(device));
 }
 
 bool Plugged(int device) {
-    bool plugged = false;
-    OnServer([&] { plugged = devices.at(device)->plugged && !devices.at(device)->pulled; });
-    return plugged;
+    const std::lock_guard guard(lock);
+    return devices.at(device)->plugged && !devices.at(device)->pulled;
 }
 
 vkey::KeyContents Contents(int device) {
-    vkey::KeyContents contents;
-    OnServer([&] { contents = devices.at(device)->key->contents(); });
-    return contents;
+    const std::lock_guard guard(lock);
+    return devices.at(device)->key->contents();
 }
 
 std::string NodeOf(int device) {
@@ -365,9 +368,9 @@ std::string NodeOf(int device) {
 }
 
 std::vector<Event> Events() {
-    std::vector<Event> copy;
-    OnServer([&] { copy = events; });
-    return copy;
+    const std::lock_guard guard(lock);
+    TakeOpens();
+    return events;
 }
 
 std::string EventLines() {
@@ -387,15 +390,14 @@ std::string EventLines() {
 }
 
 std::string CellLines() {
+    const std::lock_guard guard(lock);
     std::string lines;
-    OnServer([&] {
-        for (const auto& device : devices) {
-            if (!device->key) continue;
-            const auto& cells = device->key->contents().cells;
-            lines += "hidraw" + std::to_string(device->index) + " " +
-                     Hex(cells.data(), cells.size()) + "\n";
-        }
-    });
+    for (const auto& device : devices) {
+        if (!device->key) continue;
+        const auto& cells = device->key->contents().cells;
+        lines += "hidraw" + std::to_string(device->index) + " " +
+                 vkey::Hex(cells.data(), cells.size()) + "\n";
+    }
     return lines;
 }
 

@@ -45,7 +45,7 @@ void StopTestbed();
 // A key with a file loads its memory from it, or with `new` writes it. A
 // device with plugAfterMs is attached only that long after PlugLater();
 // others at once. Returns N, or -1 with `error`.
-int AddDevice(const DeviceSpec& spec, std::string& error);
+int AddDevice(const DeviceOptions& options, std::string& error);
 
 // Starts the clocks of the devices that plug in later.
 void PlugLater();

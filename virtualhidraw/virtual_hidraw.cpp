@@ -88,8 +88,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return kOwnFailure;
     }
-    for (const vhidraw::DeviceSpec& spec : invocation.devices) {
-        if (vhidraw::AddDevice(spec, error) < 0) {
+    for (const vhidraw::DeviceOptions& options : invocation.devices) {
+        if (vhidraw::AddDevice(options, error) < 0) {
             std::fprintf(stderr, "%s\n", error.c_str());
             vhidraw::StopTestbed();
             return kOwnFailure;
