@@ -88,6 +88,11 @@ void Describe(const ChangeKind& kind, const ChangeResult& result, const KeyFacts
             outcome.messages.push_back(
                 Say(IsFirst(kind) ? Message::KeyNotInitial : Message::KeyNeedsInit, {serial}));
             break;
+        case ChangeOutcome::RepairPending:
+            outcome.code = ExitCode::ChangeFailed;
+            outcome.messages.push_back(
+                Say(Message::RepairPendingFirst, {SerialText(PendingRepairSerial())}));
+            break;
         case ChangeOutcome::Refused:
         case ChangeOutcome::Interrupted:
             outcome.code = ExitCode::ChangeFailed;
@@ -135,6 +140,9 @@ Outcome ChangeField(const ChangeKind& kind, const SerialChoice& serial) {
     }
     const ChangeRequest request{kind.field, kind.firstKeyPassword, TakeTypedNewPassword,
                                 TakeTypedConfirmation, TakeTypedCurrentKeyPassword};
+    // A change that is interrupted keeps its repair for the key the last
+    // status read put into keyIdentity: this one.
+    keyIdentity = choice.key.identity;
     const ChangeResult result = ChangeKeyField(request);
     const KeyFacts lost = LostKey(choice.key.path);
     CloseKey();

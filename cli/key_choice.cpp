@@ -41,7 +41,11 @@ ExitCode FailureCode(const KeyFacts& key) {
 std::string FailureMessage(const KeyFacts& key) {
     switch (key.failure) {
         case DiscoveryFailure::PermissionDenied:
+#if defined(__linux__)
+            return Say(Message::KeyPermissionDenied, {key.path}) + " " + Say(Message::UdevRuleHint);
+#else
             return Say(Message::KeyPermissionDenied, {key.path});
+#endif
         case DiscoveryFailure::InUse:
             return Say(Message::KeyInUse, {key.path});
         case DiscoveryFailure::Unusable:

@@ -86,11 +86,19 @@ constexpr std::array kTexts{
     Texts{Message::NoKeyAttached, "No key is attached.", "USB 인증키를 찾지 못했습니다."},
     Texts{Message::KeyDidNotAnswer, "The key at %s did not answer.",
           "%s의 인증키가 응답하지 않았습니다."},
-    Texts{Message::KeyPermissionDenied,
-          "The key at %s cannot be opened: permission denied. Install the udev rule (see "
-          "the README) or run as a user who may open it.",
-          "%s의 인증키를 열 권한이 없습니다. udev 규칙을 설치하거나 (README 참조) 열 권한이 "
-          "있는 사용자로 실행하십시오."},
+    Texts{Message::KeyPermissionDenied, "The key at %s cannot be opened: permission denied.",
+          "%s의 인증키를 열 권한이 없습니다."},
+    Texts{Message::UdevRuleHint,
+          "KeyAdmin's udev rule gives the user at this computer access to the key: the package "
+          "installs it in /usr/lib/udev/rules.d/, and 'sudo udevadm trigger' (or plugging the "
+          "key in again) applies it; without the package, copy "
+          "packaging/linux/70-keyadmin-usb-key.rules to /etc/udev/rules.d/ first. A login "
+          "without a seat (over SSH) needs the rule's plugdev line instead.",
+          "KeyAdmin의 udev 규칙이 이 컴퓨터 앞의 사용자에게 인증키를 열 권한을 줍니다. 패키지가 "
+          "규칙을 /usr/lib/udev/rules.d/에 설치하며, 'sudo udevadm trigger'를 실행하거나 "
+          "인증키를 다시 꽂으면 적용됩니다. 패키지 없이 쓸 때는 먼저 "
+          "packaging/linux/70-keyadmin-usb-key.rules를 /etc/udev/rules.d/에 복사하십시오. "
+          "자리 없이 (SSH로) 로그인했다면 규칙의 plugdev 줄을 대신 써야 합니다."},
     Texts{Message::KeyInUse, "The key at %s is in use by another program.",
           "%s의 인증키를 다른 프로그램이 사용하고 있습니다."},
     Texts{Message::KeyUnusable,
@@ -187,6 +195,9 @@ constexpr std::array kTexts{
           "can no longer put them right once it ends.",
           "기다리기를 멈췄습니다. 인증키 %s에는 어느 암호로도 열 수 없는 값이 남아 있으며, 이 "
           "프로그램이 끝나면 더는 되돌릴 수 없습니다."},
+    Texts{Message::RepairPendingFirst,
+          "Nothing was changed: key %s must be plugged in again first, to be put right.",
+          "아무것도 바꾸지 않았습니다: 먼저 인증키 %s을(를) 다시 꽂아 바로잡아야 합니다."},
     Texts{Message::RandomSourceFailed, "The system's random source failed; no key was changed.",
           "시스템 난수 발생원이 실패했습니다. 인증키는 바꾸지 않았습니다."},
     Texts{Message::OutputFailed, "The output could not be written.", "출력을 쓸 수 없습니다."},

@@ -94,6 +94,7 @@ void SetFirstKeyPassword(Run& run, const KeyFacts& key, const std::string& seria
                          TextField& password) {
     typedTexts.newPassword = password;
     typedTexts.confirmation = password;
+    keyIdentity = key.identity;  // the key an interrupted change keeps its repair for
     const ChangeResult result =
         ChangeKeyField({PasswordField::KeyPassword, FirstKeyPassword::Only, TakeTypedNewPassword,
                         TakeTypedConfirmation, TakeTypedCurrentKeyPassword});
@@ -104,6 +105,9 @@ void SetFirstKeyPassword(Run& run, const KeyFacts& key, const std::string& seria
     switch (result.outcome) {
         case ChangeOutcome::Changed:
         case ChangeOutcome::ChangedKeySilentAfter:
+            // Every cell echoed its byte: the key holds the password, and the
+            // other keys need not wait for this one to answer again.
+            ForgetKeyPasswordRepair();
             run.done.push_back(key.identity.serial);
             Report(run, key, KeyResult::Set, {}, shown);
             break;
@@ -113,6 +117,10 @@ void SetFirstKeyPassword(Run& run, const KeyFacts& key, const std::string& seria
             break;
         case ChangeOutcome::NotFound:
             Report(run, key, KeyResult::Failed, FailureMessage(lost), nullptr);
+            break;
+        case ChangeOutcome::RepairPending:
+            Report(run, key, KeyResult::Failed,
+                   Say(Message::EachRepairFirst, {SerialText(PendingRepairSerial())}), nullptr);
             break;
         default: {
             std::string detail =

@@ -67,7 +67,7 @@ play() {  # name, then VAR=value settings for the stand-ins
     export STATE="$work/$name"
     mkdir -p "$STATE"
     out=$(env "$@" PATH="$work/bin:$PATH" KEYADMIN_APT_UPDATE_PAUSE=0 \
-        KEYADMIN_WINE32_STAMP="$STATE/wine32-stamp" bash "$install_deps" 2>&1)
+        KEYADMIN_WINE32_STAMP="$STATE/wine32-stamp" bash "$install_deps" ${ARGS:-} 2>&1)
     rc=$?
 }
 
@@ -132,6 +132,14 @@ check "exit non-zero" test $rc -ne 0
 check "names the package" has "cannot install from the archive:"
 check "names wine64" bash -c "grep 'cannot install from the archive:' <<<'$out' | grep -qw wine64"
 check "does not go on to wine32" bash -c "! grep -q 'wine32' '$STATE/calls'"
+
+case_name="the first step only"
+ARGS=--core play core
+check "exit 0" test $rc -eq 0
+check "every core package installed" test "$(grep -vc ':i386' "$STATE/installed")" -eq "$core_count"
+check "no 32-bit Wine" bash -c "! grep -q 'wine32' '$STATE/calls'"
+check "no i386 architecture" test ! -e "$STATE/arches"
+check "says nothing of it" lacks "wine32"
 
 case_name="nothing missing"
 export STATE="$work/none"
