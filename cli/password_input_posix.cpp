@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <string_view>
 
 #include "console.h"
 #include "interrupt.h"
@@ -33,9 +34,10 @@ LineRead ReadLine(TypedLine& line) {
     return LineRead::Line;
 }
 
-// Reads a line from the terminal with echo off; the echo comes back
-// whatever happens, Ctrl-C included.
-LineRead ReadLineWithoutEcho(TypedLine& line) {
+// Shows the prompt and reads a line from the terminal with echo off: off
+// before the prompt shows (whatever was typed before it is dropped), and
+// back on whatever happens, Ctrl-C included.
+LineRead ReadLineWithoutEcho(std::string_view prompt, TypedLine& line) {
     termios saved{};
     const bool terminal = tcgetattr(STDIN_FILENO, &saved) == 0;
     if (terminal) {
@@ -44,8 +46,9 @@ LineRead ReadLineWithoutEcho(TypedLine& line) {
         quiet.c_lflag |= ECHONL;
         tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
     }
+    WriteErr(prompt);
     const LineRead read = ReadLine(line);
-    if (terminal) tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+    if (terminal) tcsetattr(STDIN_FILENO, TCSANOW, &saved);
     if (read != LineRead::Line) WriteErr("\n");
     return read;
 }
@@ -57,9 +60,8 @@ bool PasswordsFromTerminal() {
 }
 
 PasswordRead ReadPassword(std::string_view prompt, TextField& text) {
-    const bool terminal = PasswordsFromTerminal();
-    if (terminal) WriteErr(prompt);
     TypedLine line;
-    const LineRead read = terminal ? ReadLineWithoutEcho(line) : ReadLine(line);
+    const LineRead read =
+        PasswordsFromTerminal() ? ReadLineWithoutEcho(prompt, line) : ReadLine(line);
     return PasswordOfLine(read, line, text);
 }

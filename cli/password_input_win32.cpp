@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <array>
+#include <string_view>
 
 #include "console.h"
 #include "interrupt.h"
@@ -64,11 +65,13 @@ LineRead ReadConsoleLine(HANDLE input, TypedLine& line) {
     return read;
 }
 
-LineRead ReadLineWithoutEcho(HANDLE input, TypedLine& line) {
+// Echo off before the prompt shows, and back on afterwards.
+LineRead ReadLineWithoutEcho(HANDLE input, std::string_view prompt, TypedLine& line) {
     DWORD saved = 0;
     GetConsoleMode(input, &saved);
     SetConsoleMode(input, (saved | ENABLE_LINE_INPUT | ENABLE_PROCESSED_INPUT) &
                               ~static_cast<DWORD>(ENABLE_ECHO_INPUT));
+    WriteErr(prompt);
     const LineRead read = ReadConsoleLine(input, line);
     SetConsoleMode(input, saved);
     WriteErr("\n");
@@ -84,9 +87,8 @@ bool PasswordsFromTerminal() {
 
 PasswordRead ReadPassword(std::string_view prompt, TextField& text) {
     HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
-    const bool terminal = PasswordsFromTerminal();
-    if (terminal) WriteErr(prompt);
     TypedLine line;
-    const LineRead read = terminal ? ReadLineWithoutEcho(input, line) : ReadFileLine(input, line);
+    const LineRead read = PasswordsFromTerminal() ? ReadLineWithoutEcho(input, prompt, line)
+                                                  : ReadFileLine(input, line);
     return PasswordOfLine(read, line, text);
 }
