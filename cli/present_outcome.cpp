@@ -29,7 +29,7 @@ std::string KeyLine(const KeyFacts& key) {
 
 std::string KeyFactLines(const KeyFacts& key) {
     auto line = [](Message label, const std::string& value) {
-        return Say(label) + ": " + value + "\n";
+        return Say(label) + ":" + (value.empty() ? "" : " " + value) + "\n";
     };
     return line(Message::LabelSerial, SerialText(key.identity.serial)) +
            line(Message::LabelState, StateText(key)) +

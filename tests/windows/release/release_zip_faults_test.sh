@@ -68,6 +68,11 @@ while IFS='|' read -r name change message; do
         "$manifest" "$version"
 done <<EOF
 ExtraFile|cp keyadmin.exe hid.dll|holds other files
+NoCommandLine|rm keyadmin-cli.exe|holds other files
+CommandLineUnstripped|cp "$unstripped" keyadmin-cli.exe|keyadmin-cli.exe keeps its symbol table
+CommandLineRuntimeDlls|cp "$work/runtime_dlls.exe" keyadmin-cli.exe|keyadmin-cli.exe imports
+CommandLineNotAConsoleProgram|cp keyadmin.exe keyadmin-cli.exe|keyadmin-cli.exe is not a Windows CUI program
+WindowNotAWindowProgram|cp keyadmin-cli.exe keyadmin.exe|keyadmin.exe is not a Windows GUI program
 NoLicence|rm LICENSE|holds other files
 NestedFolder|mkdir bin && mv keyadmin.exe bin/|holds other files
 OtherReadme|echo more >>README.md|README.md in the archive is not

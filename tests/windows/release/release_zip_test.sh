@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# The release archive, as a user gets it: keyadmin.exe, README.md and LICENSE
-# in one folder and nothing else; the program stripped, of the tree's width,
-# importing system DLLs only (no MinGW runtime DLL), and carrying its
-# application manifest and version resource, in Korean (1042) like every
-# resource of the program. Needs no Wine: binutils read the file.
+# The release archive, as a user gets it: keyadmin.exe, keyadmin-cli.exe,
+# README.md and LICENSE in one folder and nothing else; both programs
+# stripped, of the tree's width, importing system DLLs only (no MinGW runtime
+# DLL); the window program carrying its application manifest and version
+# resource, in Korean (1042) like every resource of the program, the command
+# line a console program. Needs no Wine: binutils read the files.
 # Usage: release_zip_test.sh TOOL-PREFIX PE-FORMAT ZIP SOURCE-DIR MANIFEST VERSION [UNPACK-DIR]
 #   TOOL-PREFIX  the toolchain's, e.g. i686-w64-mingw32- (for objdump, windres)
 #   PE-FORMAT    objdump's name of the expected format: pei-i386 or pei-x86-64
@@ -25,12 +26,13 @@ else
 fi
 (cd "$unpack" && cmake -E tar xf "$zip") || { echo "FAIL: $zip does not unpack"; exit 1; }
 
-# The archive's files: one folder named as the archive, three files in it.
+# The archive's files: one folder named as the archive, four files in it.
 folder=$(basename "$zip" .zip)
 files=$(cd "$unpack" && find . -mindepth 1 ! -type d | sed 's|^\./||' | sort)
-expected=$(printf '%s\n' "$folder/LICENSE" "$folder/README.md" "$folder/keyadmin.exe" | sort)
+expected=$(printf '%s\n' "$folder/LICENSE" "$folder/README.md" "$folder/keyadmin.exe" \
+    "$folder/keyadmin-cli.exe" | sort)
 if [ "$files" != "$expected" ]; then
-    fail "the archive holds other files than the program, README.md and LICENSE:"
+    fail "the archive holds other files than the two programs, README.md and LICENSE:"
     diff <(echo "$expected") <(echo "$files")
 fi
 for doc in README.md LICENSE; do
@@ -39,27 +41,40 @@ done
 exe=$unpack/$folder/keyadmin.exe
 [ -f "$exe" ] || { echo "FAIL: no keyadmin.exe in the archive"; exit 1; }
 
-# Width and stripping: no symbols, no debug sections.
-"$objdump" -f "$exe" | grep -q "file format $format\$" ||
-    fail "keyadmin.exe is not $format: $("$objdump" -f "$exe" | grep -o 'file format.*')"
+# Width and stripping: no symbols, no debug sections. Imports: system DLLs
+# only; the key's (hid, setupapi) must be among them, so an import table that
+# could not be read is not taken for a clean one. The subsystem: GUI for the
+# window, console for the command line.
+system_dlls=" kernel32.dll user32.dll gdi32.dll hid.dll setupapi.dll msvcrt.dll advapi32.dll bcrypt.dll "
+check_program() {  # path, subsystem (objdump's words); sets program_dlls
+    local program=$1 subsystem=$2 name header debug dlls dll
+    name=$(basename "$program")
+    "$objdump" -f "$program" | grep -q "file format $format\$" ||
+        fail "$name is not $format: $("$objdump" -f "$program" | grep -o 'file format.*')"
+    header=$("$objdump" -p "$program")
+    grep -q 'symbols stripped' <<<"$header" || fail "$name keeps its symbol table"
+    debug=$("$objdump" -h "$program" | awk '$2 ~ /^\.debug/ { print $2 }')
+    [ -z "$debug" ] || fail "$name keeps debug sections:" $debug
+    grep -q "^Subsystem.*($subsystem)" <<<"$header" || fail "$name is not a $subsystem program"
+    dlls=$(awk '/DLL Name:/ { print tolower($3) }' <<<"$header" | sort -u)
+    for dll in $dlls; do
+        case "$system_dlls" in
+            *" $dll "*) ;;
+            *) fail "$name imports $dll, which is no system DLL" ;;
+        esac
+    done
+    for dll in kernel32.dll hid.dll setupapi.dll; do
+        grep -qx "$dll" <<<"$dlls" || fail "$name does not import $dll"
+    done
+    program_dlls=$dlls
+}
+cli=$unpack/$folder/keyadmin-cli.exe
+[ -f "$cli" ] || { echo "FAIL: no keyadmin-cli.exe in the archive"; exit 1; }
+check_program "$exe" "Windows GUI"
+dlls=$program_dlls
+check_program "$cli" "Windows CUI"
+cli_dlls=$program_dlls
 header=$("$objdump" -p "$exe")
-grep -q 'symbols stripped' <<<"$header" || fail "keyadmin.exe keeps its symbol table"
-debug=$("$objdump" -h "$exe" | awk '$2 ~ /^\.debug/ { print $2 }')
-[ -z "$debug" ] || fail "keyadmin.exe keeps debug sections:" $debug
-
-# Imports: system DLLs only. The key's (hid, setupapi) must be among them,
-# so an import table that could not be read is not taken for a clean one.
-system_dlls=" kernel32.dll user32.dll gdi32.dll hid.dll setupapi.dll msvcrt.dll advapi32.dll "
-dlls=$(awk '/DLL Name:/ { print tolower($3) }' <<<"$header" | sort -u)
-for dll in $dlls; do
-    case "$system_dlls" in
-        *" $dll "*) ;;
-        *) fail "keyadmin.exe imports $dll, which is no system DLL" ;;
-    esac
-done
-for dll in kernel32.dll hid.dll setupapi.dll; do
-    grep -qx "$dll" <<<"$dlls" || fail "keyadmin.exe does not import $dll"
-done
 
 # Resources: type, id, language, data address and size of each, from the
 # resource directory that objdump prints, entries nested by indentation
@@ -144,5 +159,5 @@ else
     [ "$(grep -c 'BLOCK "0' <<<"$rc")" -eq 1 ] || fail "the version resource has more than one string block"
 fi
 
-[ $status -eq 0 ] && echo "ok: $zip: $(tr '\n' ' ' <<<"$files")($format; imports:" $dlls"; manifest and version resource, 1042)"
+[ $status -eq 0 ] && echo "ok: $zip: $(tr '\n' ' ' <<<"$files")($format; imports:" $dlls"; manifest and version resource, 1042; keyadmin-cli.exe imports:" $cli_dlls")"
 exit $status
