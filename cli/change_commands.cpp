@@ -72,34 +72,28 @@ void Describe(const ChangeKind& kind, const ChangeResult& result, const KeyFacts
             outcome.messages.push_back(Say(Message::SilentAfterChange));
             break;
         case ChangeOutcome::NotFound:
-            outcome.code = FailureCode(lost);
-            outcome.messages.push_back(FailureMessage(lost));
+            FailLost(outcome, lost);
             break;
         case ChangeOutcome::ConfirmationMismatch:
-            outcome.code = ExitCode::ConfirmationMismatch;
-            outcome.messages.push_back(Say(Message::ConfirmationMismatch));
+            Fail(outcome, ExitCode::ConfirmationMismatch, Say(Message::ConfirmationMismatch));
             break;
         case ChangeOutcome::WrongKeyPassword:
-            outcome.code = ExitCode::WrongKeyPassword;
-            outcome.messages.push_back(Say(Message::WrongKeyPassword));
+            Fail(outcome, ExitCode::WrongKeyPassword, Say(Message::WrongKeyPassword));
             break;
         case ChangeOutcome::WrongKeyState:
-            outcome.code = ExitCode::WrongKeyState;
-            outcome.messages.push_back(
-                Say(IsFirst(kind) ? Message::KeyNotInitial : Message::KeyNeedsInit, {serial}));
+            Fail(outcome, ExitCode::WrongKeyState,
+                 Say(IsFirst(kind) ? Message::KeyNotInitial : Message::KeyNeedsInit, {serial}));
             break;
         case ChangeOutcome::RepairPending:
-            outcome.code = ExitCode::ChangeFailed;
-            outcome.messages.push_back(
-                Say(Message::RepairPendingFirst, {SerialText(PendingRepairSerial())}));
+            Fail(outcome, ExitCode::ChangeFailed,
+                 Say(Message::RepairPendingFirst, {SerialText(PendingRepairSerial())}));
             break;
         case ChangeOutcome::Refused:
         case ChangeOutcome::Interrupted:
-            outcome.code = ExitCode::ChangeFailed;
-            outcome.messages.push_back(Say(result.outcome == ChangeOutcome::Refused
-                                               ? Message::ChangeRefused
-                                               : Message::ChangeInterrupted,
-                                           {serial}));
+            Fail(outcome, ExitCode::ChangeFailed,
+                 Say(result.outcome == ChangeOutcome::Refused ? Message::ChangeRefused
+                                                              : Message::ChangeInterrupted,
+                     {serial}));
             outcome.messages.push_back(AfterMessage(kind, result.after, serialNumber));
             break;
     }
@@ -126,16 +120,14 @@ Outcome ChangeField(const ChangeKind& kind, const SerialChoice& serial) {
     const std::string serialText = SerialText(choice.key.identity.serial);
     const bool initial = choice.key.identity.status == KeyStatus::Initial;
     if (initial != IsFirst(kind)) {
-        outcome.code = ExitCode::WrongKeyState;
-        outcome.messages.push_back(
-            Say(initial ? Message::KeyNeedsInit : Message::KeyNotInitial, {serialText}));
+        Fail(outcome, ExitCode::WrongKeyState,
+             Say(initial ? Message::KeyNeedsInit : Message::KeyNotInitial, {serialText}));
         return outcome;
     }
     const Asked asked = AskTexts(kind);
     if (asked.code != ExitCode::Success) {
         WipeTypedTexts();
-        outcome.code = asked.code;
-        outcome.messages.push_back(asked.message);
+        Fail(outcome, asked.code, asked.message);
         return outcome;
     }
     const ChangeRequest request{kind.field, kind.firstKeyPassword, TakeTypedNewPassword,

@@ -14,14 +14,12 @@ Outcome ShowLoginPassword(const SerialChoice& serial) {
     outcome.key = choice.key;
     const std::string serialText = SerialText(choice.key.identity.serial);
     if (choice.key.identity.status == KeyStatus::Initial) {
-        outcome.code = ExitCode::WrongKeyState;
-        outcome.messages.push_back(Say(Message::KeyNeedsInit, {serialText}));
+        Fail(outcome, ExitCode::WrongKeyState, Say(Message::KeyNeedsInit, {serialText}));
         return outcome;
     }
     const Asked asked = AskPassword(Message::PromptKeyPassword, typedTexts.currentKeyPassword);
     if (asked.code != ExitCode::Success) {
-        outcome.code = asked.code;
-        outcome.messages.push_back(asked.message);
+        Fail(outcome, asked.code, asked.message);
         return outcome;
     }
     const UnlockResult result = UnlockLoginPassword(TakeTypedCurrentKeyPassword);
@@ -33,12 +31,10 @@ Outcome ShowLoginPassword(const SerialChoice& serial) {
             outcome.loginPassword = &passwordBuffers.loginPassword;
             break;
         case UnlockOutcome::WrongKeyPassword:
-            outcome.code = ExitCode::WrongKeyPassword;
-            outcome.messages.push_back(Say(Message::WrongKeyPassword));
+            Fail(outcome, ExitCode::WrongKeyPassword, Say(Message::WrongKeyPassword));
             break;
         case UnlockOutcome::NotFound:
-            outcome.code = FailureCode(lost);
-            outcome.messages.push_back(FailureMessage(lost));
+            FailLost(outcome, lost);
             break;
     }
     return outcome;

@@ -27,6 +27,17 @@ struct Outcome {
     std::optional<RepairOutcome> repair;  // of a repair waited for
 };
 
+// Ends the outcome with a failure and what to tell of it.
+inline void Fail(Outcome& outcome, ExitCode code, std::string message) {
+    outcome.code = code;
+    outcome.messages.push_back(std::move(message));
+}
+
+// Ends it with the failure of a key that did not answer.
+inline void FailLost(Outcome& outcome, const KeyFacts& key) {
+    Fail(outcome, FailureCode(key), FailureMessage(key));
+}
+
 // The outcome of a command whose key could not be chosen.
 inline Outcome NotChosen(const KeyChoice& choice) {
     Outcome outcome;

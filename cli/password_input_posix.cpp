@@ -11,27 +11,16 @@
 #include "interrupt.h"
 #include "password_input.h"
 #include "typed_line.h"
-#include "wipe_bytes.h"
 
 namespace {
 
-LineRead ReadLine(TypedLine& line) {
-    bool any = false;
+ByteRead ReadStandardInput(char& byte) {
     for (;;) {
-        char c = 0;
-        const ssize_t got = read(STDIN_FILENO, &c, 1);
-        if (got < 0 && errno == EINTR) {
-            if (InterruptRequested()) return LineRead::Interrupted;
-            continue;
-        }
-        if (got <= 0) return any ? LineRead::Line : LineRead::Ended;
-        any = true;
-        if (c == '\n') break;
-        KeepByte(line, c);
-        WipeBytes(&c, 1);
+        const ssize_t got = read(STDIN_FILENO, &byte, 1);
+        if (got == 1) return ByteRead::Byte;
+        if (got < 0 && errno == EINTR && !InterruptRequested()) continue;
+        return got < 0 && errno == EINTR ? ByteRead::Interrupted : ByteRead::Ended;
     }
-    DropLineEnd(line);
-    return LineRead::Line;
 }
 
 // Shows the prompt and reads a line from the terminal with echo off: off
@@ -47,7 +36,7 @@ LineRead ReadLineWithoutEcho(std::string_view prompt, TypedLine& line) {
         tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
     }
     WriteErr(prompt);
-    const LineRead read = ReadLine(line);
+    const LineRead read = ReadTypedLine(ReadStandardInput, line);
     if (terminal) tcsetattr(STDIN_FILENO, TCSANOW, &saved);
     if (read != LineRead::Line) WriteErr("\n");
     return read;
@@ -61,7 +50,7 @@ bool PasswordsFromTerminal() {
 
 PasswordRead ReadPassword(std::string_view prompt, TextField& text) {
     TypedLine line;
-    const LineRead read =
-        PasswordsFromTerminal() ? ReadLineWithoutEcho(prompt, line) : ReadLine(line);
+    const LineRead read = PasswordsFromTerminal() ? ReadLineWithoutEcho(prompt, line)
+                                                  : ReadTypedLine(ReadStandardInput, line);
     return PasswordOfLine(read, line, text);
 }

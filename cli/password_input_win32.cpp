@@ -14,20 +14,11 @@
 
 namespace {
 
-LineRead ReadFileLine(HANDLE input, TypedLine& line) {
-    bool any = false;
-    for (;;) {
-        char c = 0;
-        DWORD got = 0;
-        if (!ReadFile(input, &c, 1, &got, nullptr) || got == 0)
-            return any ? LineRead::Line : LineRead::Ended;
-        any = true;
-        if (c == '\n') break;
-        KeepByte(line, c);
-        WipeBytes(&c, 1);
-    }
-    DropLineEnd(line);
-    return LineRead::Line;
+ByteRead ReadStandardInput(char& byte) {
+    DWORD got = 0;
+    return ReadFile(GetStdHandle(STD_INPUT_HANDLE), &byte, 1, &got, nullptr) && got == 1
+               ? ByteRead::Byte
+               : ByteRead::Ended;
 }
 
 // One UTF-16 unit at a time, each turned into UTF-8 as it comes (a pair of
@@ -89,6 +80,6 @@ PasswordRead ReadPassword(std::string_view prompt, TextField& text) {
     HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
     TypedLine line;
     const LineRead read = PasswordsFromTerminal() ? ReadLineWithoutEcho(input, prompt, line)
-                                                  : ReadFileLine(input, line);
+                                                  : ReadTypedLine(ReadStandardInput, line);
     return PasswordOfLine(read, line, text);
 }

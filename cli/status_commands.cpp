@@ -5,15 +5,13 @@
 Outcome ListKeys() {
     Outcome outcome;
     outcome.keys = ReadEveryKey();
-    if (outcome.keys.empty()) {
-        outcome.code = ExitCode::NoKey;
-        outcome.messages.push_back(Say(Message::NoKeyAttached));
-    }
-    // Every key is listed; the first that could not be read gives the exit code.
+    if (outcome.keys.empty()) Fail(outcome, ExitCode::NoKey, Say(Message::NoKeyAttached));
+    // Every key is listed, and each that could not be read said why; the
+    // first of them gives the exit code.
     for (const KeyFacts& key : outcome.keys) {
         if (Answered(key)) continue;
-        if (outcome.code == ExitCode::Success) outcome.code = FailureCode(key);
-        outcome.messages.push_back(FailureMessage(key));
+        const ExitCode code = outcome.code == ExitCode::Success ? FailureCode(key) : outcome.code;
+        Fail(outcome, code, FailureMessage(key));
     }
     return outcome;
 }

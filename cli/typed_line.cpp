@@ -17,6 +17,22 @@ void DropLineEnd(TypedLine& line) {
     if (line.length > 0 && line.bytes[line.length - 1] == '\r') --line.length;
 }
 
+LineRead ReadTypedLine(ReadByte next, TypedLine& line) {
+    bool any = false;
+    for (;;) {
+        char byte = 0;
+        const ByteRead read = next(byte);
+        if (read == ByteRead::Interrupted) return LineRead::Interrupted;
+        if (read == ByteRead::Ended) return any ? LineRead::Line : LineRead::Ended;
+        any = true;
+        if (byte == '\n') break;
+        KeepByte(line, byte);
+        WipeBytes(&byte, 1);
+    }
+    DropLineEnd(line);
+    return LineRead::Line;
+}
+
 PasswordRead PasswordOfLine(LineRead read, TypedLine& line, TextField& text) {
     text.fill(0);
     PasswordRead outcome = PasswordRead::Ended;
