@@ -7,6 +7,7 @@
 #include "commands.h"
 #include "key_transport.h"
 #include "messages.h"
+#include "password_buffers.h"
 #include "repair_wait.h"
 #include "typed_texts.h"
 
@@ -139,6 +140,7 @@ Outcome ChangeField(const ChangeKind& kind, const SerialChoice& serial) {
     const KeyFacts lost = LostKey(choice.key.path);
     CloseKey();
     WipeTypedTexts();
+    WipePasswordBuffers();  // before a wait for a repair, which may be long
     outcome.change = ChangeMade{kind.field, result.firstKeyPassword, result.after};
     Describe(kind, result, lost, choice.key.identity.serial, outcome);
     if (result.outcome == ChangeOutcome::Changed ||

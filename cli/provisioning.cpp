@@ -16,6 +16,7 @@
 #include "key_fields.h"
 #include "key_transport.h"
 #include "messages.h"
+#include "password_buffers.h"
 #include "random_password.h"
 #include "repair_wait.h"
 #include "secret_wipe.h"
@@ -101,6 +102,7 @@ void SetFirstKeyPassword(Run& run, const KeyFacts& key, const std::string& seria
     const KeyFacts lost = LostKey(key.path);
     CloseKey();
     WipeTypedTexts();
+    WipePasswordBuffers();
     const TextField* shown = run.options.random ? &password : nullptr;
     switch (result.outcome) {
         case ChangeOutcome::Changed:

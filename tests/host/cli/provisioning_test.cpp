@@ -52,6 +52,20 @@ TEST_F(ProvisioningTest, ThreeKeysOneAfterAnotherOneInUse) {
     EXPECT_TRUE(SecretsWiped());
 }
 
+TEST_F(ProvisioningTest, NoPasswordIsLeftInTheBuffersBetweenKeys) {
+    PlugInTurn({{2, vkey::FactoryInitialContents(kSerialA)},
+                {10, vkey::FactoryInitialContents(kSerialB)}});
+    bool wipedBetween = false;
+    term::Console().onPause = [previous = term::Console().onPause, &wipedBetween](int now) {
+        if (now == 8) wipedBetween = SecretsWiped();  // the first key set, the second not there
+        previous(now);
+    };
+    Type({"first", "first"});
+    EXPECT_EQ(0, Run({"init", "--each", "--random", "--count", "2"}));
+    EXPECT_EQ(Padded(Out().substr(10, kRandomPasswordLength)), Field(inproc::Devices()[0], 40));
+    EXPECT_TRUE(wipedBetween);
+}
+
 TEST_F(ProvisioningTest, EachKeyOncePerSerialNumber) {
     // The same key pulled out and plugged in again after it was set.
     term::Console().onPause = [](int now) {

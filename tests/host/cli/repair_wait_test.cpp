@@ -71,6 +71,10 @@ TEST_F(RepairWaitTest, AnotherKeyPluggedInMeanwhileIsLeftAlone) {
 
 TEST_F(RepairWaitTest, TheWaitEndsAfterItsTime) {
     PulledAt(45, false, {"set-key-password"}, {"1234", "abcdefgh", "abcdefgh"});
+    bool wipedWhileWaiting = false;
+    term::Console().onPause = [&](int now) {
+        if (now == 1) wipedWhileWaiting = SecretsWiped();
+    };
     EXPECT_EQ(8, Run({"set-key-password"}));
     EXPECT_TRUE(Has(Err(),
                     "Stopped waiting. Key 4b41d001 keeps bytes that neither password "
@@ -78,6 +82,7 @@ TEST_F(RepairWaitTest, TheWaitEndsAfterItsTime) {
         << Err();
     EXPECT_GE(term::Console().pausedMs, kRepairWaitMinutes * 60 * 1000);
     EXPECT_LE(term::Console().pausedMs, kRepairWaitMinutes * 60 * 1000 + 1000);
+    EXPECT_TRUE(wipedWhileWaiting) << "no password kept during the wait";
 }
 
 TEST_F(RepairWaitTest, CtrlCEndsTheWait) {
