@@ -2,6 +2,7 @@
 // program's own CreateFileA, WriteFile, overlapped ReadFile, waits and
 // cancels run on Wine's kernel32; only hid.dll and setupapi.dll are the
 // stand-ins next to this executable.
+#include "key_transport.h"
 #include "server_fixture.h"
 
 namespace {
@@ -43,19 +44,24 @@ TEST_F(HidTransportTest, NoDeviceIsNotFound) {
     EXPECT_NE(0, IsKeyPresent());
 }
 
+// Among the same vendor's devices, one whose product ID differs only in its
+// top four bits (the key model's generation) is another model, not the key.
 TEST_F(HidTransportTest, ForeignDevicesAreExaminedClosedAndSkipped) {
     const std::string other = IdOf(Control("add-device vendor=046d product=c077"));
     const std::string sameVendor = IdOf(Control("add-device vendor=10f7 product=1234"));
+    const std::string nextGeneration = IdOf(Control("add-key product=91e1 serial=09090909"));
+    const std::string noGeneration = IdOf(Control("add-key product=01e1 serial=00000000"));
     const std::string key = IdOf(Control("add-key serial=0a0b0c0d"));
     ASSERT_EQ(0x81E1, OpenKey(8));
     EXPECT_EQ(0, IsKeyPresent());
     EXPECT_EQ(0x0B, ReadSerialByte(2));
     EXPECT_FALSE(LastExchangeFailed());
-    for (const std::string& id : {other, sameVendor}) {
+    for (const std::string& id : {other, sameVendor, nextGeneration, noGeneration}) {
         EXPECT_EQ(1, Opens(id)) << "device " << id;
         EXPECT_EQ(0, OpenHandles(id)) << "device " << id;
     }
     EXPECT_EQ(2, OpenHandles(key));
+    EXPECT_EQ(std::vector<std::string>{ListedPath(key)}, ListKeyPaths());
 }
 
 TEST_F(HidTransportTest, FirstOfTwoKeysIsUsed) {
@@ -63,6 +69,46 @@ TEST_F(HidTransportTest, FirstOfTwoKeysIsUsed) {
     Control("add-key serial=02020202");
     ASSERT_EQ(0x81E1, OpenKey(8));
     EXPECT_EQ(0x01, ReadSerialByte(1));
+}
+
+// Every attached key is listed, in the order the services list them; a
+// chosen one is the only one discovery takes, and closing it leaves no
+// handle open on it.
+TEST_F(HidTransportTest, EveryKeyIsListedAndTheChosenOneIsOpened) {
+    Control("add-device vendor=10f7 product=91e1");
+    const std::string first = IdOf(Control("add-key serial=01010101"));
+    const std::string second = IdOf(Control("add-key serial=02020202"));
+    const std::vector<std::string> paths = ListKeyPaths();
+    ASSERT_EQ((std::vector<std::string>{ListedPath(first), ListedPath(second)}), paths);
+    EXPECT_EQ(0, OpenHandles(first)) << "listing leaves no handle open";
+
+    const int firstOpens = Opens(first);
+    ChooseKeyPath(paths[1]);
+    ASSERT_EQ(0x81E1, OpenKey(8));
+    EXPECT_EQ(0x02, ReadSerialByte(1));
+    EXPECT_EQ(firstOpens, Opens(first)) << "the first key is not opened for it";
+    CloseKey();
+    EXPECT_EQ(0, OpenHandles(second));
+    EXPECT_EQ(0, keyLink.openedFlag);
+    EXPECT_NE(0, IsKeyPresent());
+
+    Control("unplug " + second);
+    EXPECT_EQ(0, OpenKey(8)) << "the chosen key is gone; another key is not taken instead";
+    EXPECT_EQ(DiscoveryFailure::NoKey, keyLink.discoveryFailure);
+    ChooseKeyPath("");
+    ASSERT_EQ(0x81E1, OpenKey(8));
+    EXPECT_EQ(0x01, ReadSerialByte(1));
+    EXPECT_EQ(DiscoveryFailure::None, keyLink.discoveryFailure);
+}
+
+// A key whose output report cannot carry a frame is not used, and the
+// discovery says which one it was.
+TEST_F(HidTransportTest, KeyWithReportsTooShortIsUnusable) {
+    const std::string key = IdOf(Control("add-key output=8"));
+    EXPECT_EQ(0, OpenKey(8));
+    EXPECT_EQ(DiscoveryFailure::Unusable, keyLink.discoveryFailure);
+    EXPECT_EQ(ListedPath(key), keyLink.failedPath);
+    EXPECT_EQ(0, OpenHandles(key));
 }
 
 TEST_F(HidTransportTest, ReportLengthsComeFromTheCapabilities) {
