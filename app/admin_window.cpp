@@ -104,12 +104,15 @@ LRESULT OnCreate(HWND window, WPARAM) {
     windowState.panelMode = PanelMode::StatusView;
     CentreOnScreen(window);
     CreateControls(window);
-    RefreshKeyStatus();
+    RefreshKeyStatus(window);
     UpdateMenuForStatus(window, keyIdentity.status);
     return 0;
 }
 
+// A key-password repair still pending dies with the window: it was kept in
+// memory only.
 LRESULT OnDestroy(HWND, WPARAM) {
+    ForgetKeyPasswordRepair();
     PostQuitMessage(0);
     return 0;
 }

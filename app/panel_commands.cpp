@@ -114,7 +114,7 @@ void EnterChangeKeyPassword(HWND) {
 
 void Refresh(HWND window) {
     ShowPanel(false);
-    RefreshKeyStatus();
+    RefreshKeyStatus(window);
     UpdateMenuForStatus(window, keyIdentity.status);
 }
 

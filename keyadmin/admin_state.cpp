@@ -1,5 +1,6 @@
 // The module-level records of the key administration.
-#include "key_admin.h"
+#include "key_identity.h"
+#include "password_buffers.h"
 #include "secret_wipe.h"
 
 KeyIdentity keyIdentity;

@@ -1,123 +1,114 @@
-// The password change: the login password or the key password, or the
-// first key password of a factory-initial key.
+// The password change in the window: the login password or the key
+// password, or the first key password of a factory-initial key, as the
+// visible edits say.
 #include "admin_texts.h"
 #include "key_admin.h"
-#include "key_fields.h"
-#include "key_link.h"
 
 namespace {
 
-struct ChangeMode {
-    std::uint8_t base;
+struct ChangeForm {
+    PasswordField field;
     const char* caption;
     const char* changedMessage;
+    const char* changedKeySilentMessage;  // every cell echoed, no answer after
     PasswordEdit newPasswordEdit;
-    // A key password half written unlocks nothing, so a refused write puts
-    // the old bytes back; they were read just before. The old login password
-    // is never read by a change, so it cannot be put back.
-    bool restoresOnRefusal;
+    TakeText newPassword;
 };
 
-constexpr ChangeMode kLoginPasswordChange{kLoginPasswordBase, kChangeLoginPasswordCaption,
-                                          kLoginPasswordChangedMessage, PasswordEdit::NewLogin,
-                                          false};
-constexpr ChangeMode kKeyPasswordChange{kKeyPasswordBase, kChangeKeyPasswordCaption,
-                                        kKeyPasswordChangedMessage, PasswordEdit::NewKey, true};
+constexpr ChangeForm kLoginPasswordForm{
+    .field = PasswordField::LoginPassword,
+    .caption = kChangeLoginPasswordCaption,
+    .changedMessage = kLoginPasswordChangedMessage,
+    .changedKeySilentMessage = kLoginPasswordChangedKeySilentMessage,
+    .newPasswordEdit = PasswordEdit::NewLogin,
+    .newPassword = TakeEdit<PasswordEdit::NewLogin>,
+};
+constexpr ChangeForm kKeyPasswordForm{
+    .field = PasswordField::KeyPassword,
+    .caption = kChangeKeyPasswordCaption,
+    .changedMessage = kKeyPasswordChangedMessage,
+    .changedKeySilentMessage = kKeyPasswordChangedKeySilentMessage,
+    .newPasswordEdit = PasswordEdit::NewKey,
+    .newPassword = TakeEdit<PasswordEdit::NewKey>,
+};
 
 void Warn(OwnerWindow window, const char* text, const char* caption) {
     ShowMessage(window, text, caption, MessageIcon::Warning);
 }
 
-void ReportKeyNotFound(OwnerWindow window) {
-    keyIdentity.status = KeyStatus::NotFound;
-    Warn(window, kKeyNotFoundMessage, kChangeKeyPasswordCaption);
+// What a change that met a fault during the writes says: the login
+// password must be set again; a key password is back as it was, or waits
+// for its repair at the next refresh.
+const char* ChangeFailedMessage(const ChangeForm& form, const ChangeResult& result) {
+    if (form.field == PasswordField::LoginPassword) return kLoginPasswordChangeFailedMessage;
+    if (result.after == FieldAfter::Old) return kChangeFailedMessage;
+    return result.outcome == ChangeOutcome::Interrupted ? kKeyPasswordChangeInterruptedMessage
+                                                        : kKeyPasswordChangeNotRepairedMessage;
 }
 
-// Writes the new password text to the mode's field. True when every cell
-// echoed its byte and the key still answers afterwards.
-// - A cell that echoes another byte ends the writes there. The key answered,
-//   so it is still there; a key password gets its old bytes back, the refused
-//   cell included (what the key made of that write is unknown).
-// - A key that stopped answering during the writes is not asked again: a
-//   silent key would cost a second read timeout, and a pulled one cannot be
-//   mended from here. Nothing is rolled back.
-bool WriteNewPassword(const ChangeMode& mode) {
-    std::size_t cellsSent = 0;
-    switch (WriteField(mode.base, passwordBuffers.newPasswordText, cellsSent)) {
-        case WriteOutcome::Written:
-            if (IsKeyPresent() == 0) return true;
-            break;
-        case WriteOutcome::Refused:
-            if (!mode.restoresOnRefusal ||
-                RestoreCells(mode.base, passwordBuffers.storedKeyPassword, cellsSent))
-                return false;
-            break;
-        case WriteOutcome::LinkLost:
-            break;
-    }
-    keyIdentity.status = KeyStatus::NotFound;
-    return false;
-}
-
-int Change(OwnerWindow window, const ChangeMode& mode, bool firstKeyPassword) {
-    if (!WriteNewPassword(mode)) {
-        Warn(window, kChangeFailedMessage, mode.caption);
-        return 1;
-    }
-    if (firstKeyPassword) {
+void ReportChanged(OwnerWindow window, const ChangeForm& form, const ChangeResult& result) {
+    if (result.firstKeyPassword) {
         keyIdentity.status = KeyStatus::Connected;
         UpdateMenuForStatus(window, KeyStatus::Connected);
     }
-    EmptyEdit(mode.newPasswordEdit);
+    EmptyEdit(form.newPasswordEdit);
     EmptyEdit(PasswordEdit::Confirm);
-    ShowMessage(window, mode.changedMessage, mode.caption, MessageIcon::Information);
-    return 1;
+    ShowMessage(window, form.changedMessage, form.caption, MessageIcon::Information);
 }
 
-int CheckAndChange(OwnerWindow window) {
-    PasswordBuffers& text = passwordBuffers;
-    OpenKey(kKeyGeneration);
-    if (IsKeyPresent() != 0) {
-        ReportKeyNotFound(window);
-        return 1;
-    }
-    // The confirmation is checked before any cell is read.
-    const bool keyPasswordForm = IsEditVisible(PasswordEdit::NewKey);
-    if (keyPasswordForm) {
-        TakeEditText(PasswordEdit::NewKey, text.newPasswordText);
-        TakeEditText(PasswordEdit::Confirm, text.confirmationText);
-        if (!SameText(text.newPasswordText, text.confirmationText)) {
+// Presents the outcome; 0 for a confirmation that differs, 1 otherwise.
+// The key-not-found and wrong-key-password boxes carry the key password's
+// caption in both forms.
+int Present(OwnerWindow window, const ChangeForm& form, const ChangeResult& result) {
+    switch (result.outcome) {
+        case ChangeOutcome::NotFound:
+            keyIdentity.status = KeyStatus::NotFound;
+            Warn(window, kKeyNotFoundMessage, kChangeKeyPasswordCaption);
+            break;
+        case ChangeOutcome::ConfirmationMismatch:
             Warn(window, kConfirmationMismatchMessage, kChangeKeyPasswordCaption);
             return 0;
-        }
+        case ChangeOutcome::WrongKeyPassword:
+        case ChangeOutcome::WrongKeyState:
+            Warn(window, kWrongKeyPasswordMessage, kChangeKeyPasswordCaption);
+            break;
+        case ChangeOutcome::RepairPending:
+            // This key's own repair has just said that it is not done.
+            if (result.repair != RepairOutcome::NotRepaired)
+                Warn(window, kOtherKeyRepairPendingMessage, kChangeKeyPasswordCaption);
+            break;
+        case ChangeOutcome::Refused:
+            Warn(window, ChangeFailedMessage(form, result), form.caption);
+            break;
+        case ChangeOutcome::Interrupted:
+            keyIdentity.status = KeyStatus::NotFound;
+            Warn(window, ChangeFailedMessage(form, result), form.caption);
+            break;
+        case ChangeOutcome::ChangedKeySilentAfter:
+            keyIdentity.status = KeyStatus::NotFound;
+            Warn(window, form.changedKeySilentMessage, form.caption);
+            break;
+        case ChangeOutcome::Changed:
+            ReportChanged(window, form, result);
+            break;
     }
-    if (!ReadField(kKeyPasswordBase, text.storedKeyPassword)) {
-        ReportKeyNotFound(window);
-        return 1;
-    }
-    TakeEditText(PasswordEdit::Current, text.typedCurrentPassword);
-
-    if (SameText(text.storedKeyPassword, text.typedCurrentPassword)) {
-        if (IsEditVisible(PasswordEdit::NewLogin)) {
-            TakeEditText(PasswordEdit::NewLogin, text.newPasswordText);
-            return Change(window, kLoginPasswordChange, false);
-        }
-        // The window offers the change only with one of the two new-password
-        // edits shown; without either there is no typed text to write.
-        if (!keyPasswordForm) return 1;
-        return Change(window, kKeyPasswordChange, false);
-    }
-    if (text.storedKeyPassword[0] == kFactoryInitialMark && keyPasswordForm)
-        return Change(window, kKeyPasswordChange, true);
-    Warn(window, kWrongKeyPasswordMessage, kChangeKeyPasswordCaption);
     return 1;
 }
 
 }  // namespace
 
 int ChangePassword(OwnerWindow window) {
-    const int result = CheckAndChange(window);
+    const ChangeForm* form = IsEditVisible(PasswordEdit::NewKey)     ? &kKeyPasswordForm
+                             : IsEditVisible(PasswordEdit::NewLogin) ? &kLoginPasswordForm
+                                                                     : nullptr;
+    // The window offers the change only with one of the two new-password
+    // edits shown; without either there is no typed text to write.
+    if (!form) return 1;
+    const ChangeResult result =
+        ChangeKeyField({form->field, FirstKeyPassword::Allowed, form->newPassword,
+                        TakeEdit<PasswordEdit::Confirm>, TakeEdit<PasswordEdit::Current>});
+    ShowRepairOutcome(window, result.repair);
+    const int presented = Present(window, *form, result);
     WipePasswordBuffers();
-    WipeReportBuffers();
-    return result;
+    return presented;
 }

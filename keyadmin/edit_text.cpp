@@ -1,33 +1,7 @@
-// Typed text, cut to whole code page 949 characters.
+// Typed text taken from the window's password edits.
 #include "edit_text.h"
 
-#include <algorithm>
-#include <cstdint>
-
 #include "key_cell_map.h"
-
-namespace {
-
-bool IsLeadByte(char c) {
-    const auto byte = static_cast<std::uint8_t>(c);
-    return byte >= 0x81 && byte <= 0xFE;
-}
-
-}  // namespace
-
-void KeepWholeCharacters(TextField& text) {
-    std::size_t end = 0;
-    while (end < kMaxTypedBytes && text[end] != 0) {
-        if (!IsLeadByte(text[end])) {
-            ++end;
-            continue;
-        }
-        // A lead byte without its trail within the limit is dropped.
-        if (end + 1 >= kMaxTypedBytes || text[end + 1] == 0) break;
-        end += 2;
-    }
-    std::fill(text.begin() + end, text.end(), 0);
-}
 
 void TakeEditText(PasswordEdit edit, TextField& text) {
     GetEditText(edit, text.data(), static_cast<int>(kMaxTypedBytes + 1));

@@ -4,12 +4,13 @@
 
 #include "admin_window_ops.h"
 #include "key_identity.h"
-
-// Cuts `text` to its first 11 bytes without splitting a double-byte
-// character (a lead byte 0x81..0xFE takes the next byte as its trail; a
-// character that does not fit whole is dropped) and zeros every byte after
-// the text, whatever was there before.
-void KeepWholeCharacters(TextField& text);
+#include "typed_text.h"
 
 // Takes the text of `edit` into `text` with the 12-byte limit.
 void TakeEditText(PasswordEdit edit, TextField& text);
+
+// An edit as the key administration's TakeText function.
+template <PasswordEdit edit>
+void TakeEdit(TextField& text) {
+    TakeEditText(edit, text);
+}

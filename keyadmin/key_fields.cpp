@@ -1,9 +1,6 @@
 // Field transfers, one cell per exchange.
 #include "key_fields.h"
 
-#include <algorithm>
-
-#include "key_cell_map.h"
 #include "key_link.h"
 
 bool ReadField(std::uint8_t base, TextField& field) {
@@ -20,28 +17,31 @@ namespace {
 // Writes cells base to base + count - 1 from `bytes`, stopping at the first
 // exchange without a reply and, when `stopAtRefusal`, at the first echo that
 // differs from its byte.
-WriteOutcome WriteCells(std::uint8_t base, const TextField& bytes, std::size_t count,
-                        bool stopAtRefusal, std::size_t& cellsSent) {
-    WriteOutcome outcome = WriteOutcome::Written;
-    for (cellsSent = 0; cellsSent < count;) {
-        const auto value = static_cast<std::uint8_t>(bytes[cellsSent]);
-        const std::uint8_t echo = WriteCell(static_cast<std::uint8_t>(base + cellsSent), value);
-        ++cellsSent;
-        if (LastExchangeFailed()) return WriteOutcome::LinkLost;
+FieldWrite WriteCells(std::uint8_t base, const TextField& bytes, std::size_t count,
+                      bool stopAtRefusal) {
+    FieldWrite write{WriteOutcome::Written, 0, 0};
+    while (write.cellsSent < count) {
+        const std::size_t i = write.cellsSent++;
+        const auto value = static_cast<std::uint8_t>(bytes[i]);
+        const std::uint8_t echo = WriteCell(static_cast<std::uint8_t>(base + i), value);
+        if (LastExchangeFailed()) {
+            write.outcome = WriteOutcome::LinkLost;
+            break;
+        }
         if (echo == value) continue;
-        outcome = WriteOutcome::Refused;
+        write.outcome = WriteOutcome::Refused;
+        write.refusedCells |= static_cast<std::uint16_t>(1u << i);
         if (stopAtRefusal) break;
     }
-    return outcome;
+    return write;
 }
 
 }  // namespace
 
-WriteOutcome WriteField(std::uint8_t base, const TextField& text, std::size_t& cellsSent) {
-    return WriteCells(base, text, kFieldCells, true, cellsSent);
+FieldWrite WriteField(std::uint8_t base, const TextField& text) {
+    return WriteCells(base, text, kFieldCells, true);
 }
 
-bool RestoreCells(std::uint8_t base, const TextField& old, std::size_t count) {
-    std::size_t cellsSent = 0;
-    return WriteCells(base, old, count, false, cellsSent) != WriteOutcome::LinkLost;
+FieldWrite RestoreCells(std::uint8_t base, const TextField& old, std::size_t count) {
+    return WriteCells(base, old, count, false);
 }

@@ -2,15 +2,22 @@
 // ascending address order, stopping at the first exchange that gets no reply.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 
+#include "key_cell_map.h"
 #include "key_identity.h"
 
 // Fields and typed texts compare as zero-terminated byte strings.
 inline bool SameText(const TextField& a, const TextField& b) {
     return std::strcmp(a.data(), b.data()) == 0;
+}
+
+// Whether two fields hold the same 12 bytes, those after a terminator too.
+inline bool SameCells(const TextField& a, const TextField& b) {
+    return std::equal(a.begin(), a.begin() + kFieldCells, b.begin());
 }
 
 // Reads the field at `base` into the first 12 bytes of `field`; the last
@@ -20,16 +27,22 @@ bool ReadField(std::uint8_t base, TextField& field);
 
 enum class WriteOutcome : std::uint8_t {
     Written,   // every cell echoed the byte written
-    Refused,   // a cell echoed another byte; the cells after it were not sent
+    Refused,   // a cell echoed another byte
     LinkLost,  // an exchange got no reply; the cells after it were not sent
 };
 
+struct FieldWrite {
+    WriteOutcome outcome;
+    std::size_t cellsSent;       // cells a write was sent to, the last one included
+    std::uint16_t refusedCells;  // bit i: cell base + i echoed another byte
+};
+
 // Writes the first 12 bytes of `text` to the field at `base` and stops at
-// the first cell that does not echo its byte. `cellsSent` is the number of
-// cells a write was sent to, the last one included.
-WriteOutcome WriteField(std::uint8_t base, const TextField& text, std::size_t& cellsSent);
+// the first cell that does not echo its byte.
+FieldWrite WriteField(std::uint8_t base, const TextField& text);
 
 // Writes the first `count` bytes of `old` back to the field at `base`, going
-// on past a cell that does not echo its byte. False when an exchange got no
-// reply: the cells after it keep what the interrupted write left.
-bool RestoreCells(std::uint8_t base, const TextField& old, std::size_t count);
+// on past a cell that does not echo its byte (Refused once all are sent).
+// After LinkLost the cells after the failed one keep what the interrupted
+// write left.
+FieldWrite RestoreCells(std::uint8_t base, const TextField& old, std::size_t count);

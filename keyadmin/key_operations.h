@@ -19,6 +19,10 @@
 #include <cstdint>
 
 #include "key_identity.h"
+#include "password_buffers.h"
+
+// The key model generation this program opens.
+inline constexpr std::uint8_t kKeyGeneration = 8;
 
 // Fills `text` with a typed text: at most 11 bytes, zeros after it.
 using TakeText = void (*)(TextField& text);
@@ -27,13 +31,24 @@ using TakeText = void (*)(TextField& text);
 // to the cell that failed and old bytes from it on: neither password
 // unlocks the key. The program then keeps, in memory only, the key's serial
 // number, the old field and the new one, and the next operation that finds
-// that key puts it right before it goes on.
+// that key puts it right before it goes on: a field that holds the new bytes
+// settles it; one that the interrupted writes could have left gets the old
+// bytes back, every echo checked. One repair is pending at a time.
+//
+// The serial number kept is the one the operation read when a repair was
+// already pending; otherwise the one that ReadKeyStatus last put into
+// keyIdentity (a change reads no serial number when nothing is pending).
+// A key with that serial number whose field the interrupted writes could not
+// have left is not written to: it is another key, or its key password was
+// set since.
 enum class RepairOutcome : std::uint8_t {
-    None,                 // nothing pending for this key (another key's repair stays pending)
+    None,                 // nothing pending for this key (another key's repair stays pending,
+                          // as does one whose field the interrupted writes could not have left)
     NewKeyPasswordHolds,  // the interrupted change had taken effect after all
     OldKeyPasswordBack,   // the old field is back: the old key password unlocks the key again
     FactoryInitialBack,   // an interrupted first key password: the key is factory-initial again
-    NotRepaired,          // putting the old field back was refused or interrupted: still pending
+    NotRepaired,          // reading the field, or putting the old one back, was refused or
+                          // interrupted: still pending
 };
 
 // Whether a repair is pending, and for which key.
@@ -90,14 +105,21 @@ struct ChangeRequest {
 enum class ChangeOutcome : std::uint8_t {
     Changed,                // every cell echoed its byte and the key answered after
     ChangedKeySilentAfter,  // every cell echoed, but the key did not answer after:
-                            // the new password is on the key
+                            // the new password is on the key (a key password's
+                            // repair finds it there at the next contact)
     NotFound,
     ConfirmationMismatch,  // found before any cell was read
     WrongKeyPassword,
     WrongKeyState,  // FirstKeyPassword::Only on a key with a key password, or
                     // Refused on a factory-initial key; nothing written
-    Refused,        // a cell echoed another byte; the writes stopped there
-    Interrupted,    // the key stopped answering during the writes
+    RepairPending,  // a key password change while a repair is still pending (this
+                    // key's, NotRepaired, or another key's): nothing asked for or
+                    // written, so that the pending repair keeps its old field
+    Refused,        // a cell echoed another byte; the writes stopped there (a key
+                    // password gets its old bytes back: Old when every one
+                    // echoed, or when the field read back holds them)
+    Interrupted,    // the key stopped answering during the writes, or while a
+                    // key password's old bytes were put back
 };
 
 // What the changed field holds afterwards, as far as the program knows.
@@ -107,12 +129,21 @@ enum class FieldAfter : std::uint8_t {
     Mixed,  // new bytes, then old ones: a login password must be set again; a
             // key password waits for its repair (KeyPasswordRepairPending())
 };
+// A key password that is not Old afterwards (Mixed, or New after
+// ChangedKeySilentAfter) leaves a pending repair.
 
 struct ChangeResult {
     ChangeOutcome outcome;
     FieldAfter after;
-    bool firstKeyPassword;  // the key was factory-initial and took its first key password
+    bool firstKeyPassword;  // the key was factory-initial: the change wrote its first
+                            // key password (taken when the outcome is Changed)
     RepairOutcome repair;   // of an earlier interrupted change, settled first
 };
 
+// Changes the field. A key password: the new one and its confirmation are
+// asked for first and compared before any cell is read; then the stored key
+// password is read and the current one asked for (not with Only, nor with
+// Refused on a factory-initial key). A login password: the current key
+// password is asked for after the stored one is read, the new login
+// password once they matched.
 ChangeResult ChangeKeyField(const ChangeRequest& request);

@@ -1,49 +1,45 @@
-// The login-password display: unlock with the typed key password, then show
-// the login password stored on the key.
+// The login-password display in the window: unlock with the typed key
+// password, then show the login password stored on the key.
 #include <array>
 #include <cstdio>
 
 #include "admin_texts.h"
 #include "key_admin.h"
-#include "key_fields.h"
-#include "key_link.h"
-#include "secret_wipe.h"
+#include "wipe_bytes.h"
 
 namespace {
 
 // The shown text holds the login password; wiped once the box is closed.
 std::array<char, 256> loginPasswordMessage{};
 
-void ReportKeyNotFound(OwnerWindow window) {
-    keyIdentity.status = KeyStatus::NotFound;
-    ShowMessage(window, kKeyNotFoundMessage, kViewLoginPasswordCaption, MessageIcon::Warning);
+void Warn(OwnerWindow window, const char* text) {
+    ShowMessage(window, text, kViewLoginPasswordCaption, MessageIcon::Warning);
 }
 
-void UnlockAndShow(OwnerWindow window) {
-    PasswordBuffers& text = passwordBuffers;
-    OpenKey(kKeyGeneration);
-    if (IsKeyPresent() != 0 || !ReadField(kKeyPasswordBase, text.storedKeyPassword))
-        return ReportKeyNotFound(window);
-    TakeEditText(PasswordEdit::Current, text.typedCurrentPassword);
-    if (!SameText(text.storedKeyPassword, text.typedCurrentPassword)) {
-        ShowMessage(window, kWrongKeyPasswordMessage, kViewLoginPasswordCaption,
-                    MessageIcon::Warning);
-        return;
+void Present(OwnerWindow window, UnlockOutcome outcome) {
+    switch (outcome) {
+        case UnlockOutcome::NotFound:
+            keyIdentity.status = KeyStatus::NotFound;
+            return Warn(window, kKeyNotFoundMessage);
+        case UnlockOutcome::WrongKeyPassword:
+            return Warn(window, kWrongKeyPasswordMessage);
+        case UnlockOutcome::Unlocked:
+            break;
     }
-    if (!ReadField(kLoginPasswordBase, text.loginPassword)) return ReportKeyNotFound(window);
     // The login password is an argument, never part of the format.
     std::snprintf(loginPasswordMessage.data(), loginPasswordMessage.size(), kLoginPasswordFormat,
-                  text.loginPassword.data());
+                  passwordBuffers.loginPassword.data());
     ShowMessage(window, loginPasswordMessage.data(), kViewLoginPasswordCaption,
                 MessageIcon::Information);
+    WipeBytes(loginPasswordMessage.data(), loginPasswordMessage.size());
 }
 
 }  // namespace
 
 int ShowLoginPassword(OwnerWindow window) {
-    UnlockAndShow(window);
-    WipeBytes(loginPasswordMessage.data(), loginPasswordMessage.size());
+    const UnlockResult result = UnlockLoginPassword(TakeEdit<PasswordEdit::Current>);
+    ShowRepairOutcome(window, result.repair);
+    Present(window, result.outcome);
     WipePasswordBuffers();
-    WipeReportBuffers();
     return 1;
 }

@@ -67,6 +67,7 @@ bool VirtualKey::AcceptOutputReport(const std::uint8_t* report, std::size_t leng
             return false;
         }
         if (fault == Fault::Silence) silent_ = true;
+        if (fault == Fault::RefuseWrites) refuseAll_ = true;
     }
     if (length != config_.outputReportLength) return false;
     if (faultCountdown_ > 0 && --faultCountdown_ == 0 &&

@@ -73,10 +73,12 @@ public:
     // reports as usual, and the fault strikes on the one after. Unplugging
     // fails that report; falling silent takes it (a write is stored) but
     // answers neither it nor any after; not taking writes leaves it and every
-    // one after untaken.
+    // one after untaken; refusing writes answers every cell write from it on
+    // with another byte and stores nothing (RefuseAllWrites(false) ends it).
     void UnplugAfter(int exchanges) { ScheduleFault(Fault::Unplug, exchanges); }
     void SilentAfter(int exchanges) { ScheduleFault(Fault::Silence, exchanges); }
     void StopTakingWritesAfter(int exchanges) { ScheduleFault(Fault::StopTakingWrites, exchanges); }
+    void RefuseWritesAfter(int exchanges) { ScheduleFault(Fault::RefuseWrites, exchanges); }
     void QueueStaleReplies(int count) { staleReplies_ += count; }
     // Every read then gets a reply with a foreign sequence number; their
     // answers count 1, 2, 3, ... from here on.
@@ -96,7 +98,7 @@ public:
     int exchanges() const { return exchanges_; }  // output reports taken
 
 private:
-    enum class Fault : std::uint8_t { None, Unplug, Silence, StopTakingWrites };
+    enum class Fault : std::uint8_t { None, Unplug, Silence, StopTakingWrites, RefuseWrites };
     void ScheduleFault(Fault fault, int exchanges);
     void CancelScheduledFault() {
         scheduledFault_ = Fault::None;

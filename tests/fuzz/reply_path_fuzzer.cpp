@@ -6,12 +6,16 @@
 // - nothing shown or written that came from an exchange without a reply,
 //   and no exchange after one;
 // - "changed" only when every write echoed its byte and the key answered
-//   afterwards; a key password refused on the way is put back byte by byte;
+//   afterwards; a key password refused on the way is put back byte by byte,
+//   and one not known to be back is left to a repair;
+// - a key-password repair left by the change is settled by the refresh
+//   after only on its own key, and told only as the key answered;
 // - the password buffers and the report buffers are zero afterwards.
 // AddressSanitizer and UndefinedBehaviorSanitizer watch the rest.
 //
 // Input: byte 0 picks the key and the form, byte 1 the operation (or all
-// three in turn); the rest drive the key.
+// three in turn, and a refresh after them while a repair is pending); the
+// rest drive the key.
 #include <algorithm>
 #include <array>
 #include <cstdio>
@@ -24,6 +28,7 @@
 #include "fuzz_key_transport.h"
 #include "key_admin.h"
 #include "key_link.h"
+#include "key_password_repair.h"
 
 namespace {
 
@@ -205,26 +210,101 @@ void CheckChange(const Form& form, int result, const std::vector<Exchange>& log)
         Require(!refused && forward == 12 && log.size() == 26 && IsSerial(log[25], 1) &&
                     log[25].answered,
                 "changed, but not every echo matched or the key did not answer");
+        Require(!KeyPasswordRepairPending(), "a repair after a change that took");
         return;
     }
-    if (!refused) return;
-    Require(form.keyForm || log.size() == i, "a login password is not put back");
+    // Every echo matched, but the key did not answer after: the new password
+    // is on the key, and the box must not say the change failed.
+    const bool newOnKey = !refused && forward == 12;
+    Require(newOnKey == (box.text == kLoginPasswordChangedKeySilentMessage ||
+                         box.text == kKeyPasswordChangedKeySilentMessage),
+            "a change whose writes all echoed told as failed, or the other way round");
+    if (!form.keyForm) {
+        Require(!refused || log.size() == i, "a login password is not put back");
+        Require(newOnKey || box.text == kLoginPasswordChangeFailedMessage,
+                "a login password half written without being told to set it again");
+        return;
+    }
+    if (!refused) {
+        Require(KeyPasswordRepairPending(), "a key password left half written without a repair");
+        return;
+    }
     std::size_t restored = 0;
-    for (; form.keyForm && i < log.size(); ++restored, ++i) {
+    bool restoreEchoed = true;
+    for (; i < log.size() && restored < forward; ++restored, ++i) {
         const Exchange& e = log[i];
-        Require(restored < forward && e.frame.kind == vkey::FrameKind::WriteCell &&
+        Require(e.frame.kind == vkey::FrameKind::WriteCell &&
                     e.frame.address == base + static_cast<int>(restored) &&
                     e.frame.value == static_cast<std::uint8_t>(stored[restored]),
                 "the old key password is not what goes back");
+        restoreEchoed = restoreEchoed && e.answered && e.answer == e.frame.value;
     }
-    Require(!form.keyForm || restored == forward || !log.back().answered,
+    Require(restored == forward || !log.back().answered,
             "the old key password is put back only in part");
+    // A restore that the key refused in part is read back: the old key
+    // password holds only if every echo matched or the field read back is it.
+    TextField readBack;
+    const bool readBackWhole = FieldRead(log, i, 40, readBack);
+    if (restoreEchoed)
+        Require(log.size() == i, "a restore that echoed whole is read back");
+    else if (log.back().answered)
+        Require(readBackWhole && log.size() == i + 12,
+                "a restore refused in part is not read back");
+    const bool oldBack = restoreEchoed || (readBackWhole && readBack == stored);
+    Require(oldBack != KeyPasswordRepairPending(), "a repair kept that is not needed, or missing");
+    Require(oldBack == (box.text == kChangeFailedMessage),
+            "the box does not say whether the old key password holds");
+}
+
+// The refresh after the three operations, while a change left a key-password
+// repair: it settles the repair only on a key whose serial number it read as
+// the repair's, writes nothing but the old field, and tells which key
+// password holds only from what the key answered.
+void CheckRepair(const KeyPasswordRepair& kept, const std::vector<Exchange>& log) {
+    const std::vector<fakewin::MessageBoxCall>& boxes = fakewin::Window().boxes;
+    Require(boxes.size() <= 1, "a refresh shows one repair box at most");
+    const std::string box = boxes.empty() ? "" : boxes[0].text;
+    bool thisKey = kept.pending && log.size() >= 5;
+    for (int n = 1; thisKey && n <= 4; ++n)
+        thisKey = IsSerial(log[n], n) && log[n].answered && log[n].answer == kept.serial[n - 1];
+    if (!thisKey) {
+        Require(box.empty(), "a repair told for a key that is not the repair's");
+        Require(KeyPasswordRepairPending() == kept.pending, "a repair settled on another key");
+        return;
+    }
+    TextField field;
+    const bool read = FieldRead(log, 5, 40, field);
+    std::size_t writes = 0;
+    bool echoed = true;
+    for (std::size_t i = 17; i < log.size() && log[i].frame.kind == vkey::FrameKind::WriteCell;
+         ++i, ++writes) {
+        Require(writes < 12 && log[i].frame.address == 40 + static_cast<int>(writes) &&
+                    log[i].frame.value == static_cast<std::uint8_t>(kept.oldField[writes]),
+                "a repair writes something else than the old field");
+        echoed = echoed && log[i].answered && log[i].answer == log[i].frame.value;
+    }
+    const bool oldBack = read && (field == kept.oldField ? writes == 0 : writes == 12 && echoed);
+    const bool factory = kept.oldField[0] == kFactoryInitialMark;
+    if (box == kRepairNewKeyPasswordHoldsMessage)
+        Require(read && field == kept.newField && writes == 0, "new holds, but not read so");
+    else if (box == kRepairOldKeyPasswordBackMessage || box == kRepairFactoryInitialBackMessage)
+        Require(oldBack && factory == (box == kRepairFactoryInitialBackMessage),
+                "the old key password told back, but not every write of it echoed");
+    else if (box == kKeyPasswordNotRepairedMessage)
+        Require(!read || (writes > 0 && !oldBack), "not repaired, but nothing went wrong");
+    else
+        Require(
+            box.empty() && read && writes == 0 && field != kept.newField && field != kept.oldField,
+            "a repair settled without a word, or another box");
+    Require(KeyPasswordRepairPending() == (box.empty() || box == kKeyPasswordNotRepairedMessage),
+            "a repair pending that was told settled, or the other way round");
 }
 
 void Reset() {
     ResetKeyLinkState();
     keyIdentity = KeyIdentity{};
     WipePasswordBuffers();
+    ForgetKeyPasswordRepair();
     fakewin::ResetWindow();
 }
 
@@ -262,6 +342,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (operation == 0) CheckRefresh(before, log);
         if (operation == 1) CheckDisplay(form, log);
         if (operation == 2) CheckChange(form, result, log);
+        CheckWiped();
+    }
+    // All three, and a change that left a repair: the refresh after.
+    if (which == 3 && KeyPasswordRepairPending()) {
+        const KeyPasswordRepair kept = KeptKeyPasswordRepair();
+        fakewin::ResetWindow();
+        fuzzkey::ClearExchanges();
+        RefreshKeyStatus();
+        CheckStopsAtTheFirstSilence(fuzzkey::Exchanges());
+        CheckRepair(kept, fuzzkey::Exchanges());
         CheckWiped();
     }
     return 0;

@@ -180,6 +180,18 @@ TEST(VirtualKeyTest, ScheduledFaultsStrikeOnTheReportAfterN) {
     EXPECT_FALSE(key.takingWrites());
     key.SetTakingWrites(true);
 
+    key.RefuseWritesAfter(1);
+    EXPECT_TRUE(Send(key, Frame(8, 0xC0, 6 - 0x60, 0x66)));
+    EXPECT_EQ(0x66, Take(key).answer);
+    EXPECT_TRUE(Send(key, Frame(9, 0xC0, 7 - 0x60, 0x77)));  // taken, refused
+    EXPECT_NE(0x77, Take(key).answer);
+    EXPECT_EQ(0, key.contents().cells[7]);
+    EXPECT_TRUE(Send(key, Frame(10, 0x80, 6 - 0x60, 0)));  // reads still answered
+    EXPECT_EQ(0x66, Take(key).answer);
+    key.RefuseAllWrites(false);
+    EXPECT_TRUE(Send(key, Frame(11, 0xC0, 7 - 0x60, 0x77)));
+    EXPECT_EQ(0x77, Take(key).answer);
+
     key.UnplugAfter(0);
     key.Unplug();
     key.Replug();  // a replugged key forgets what was scheduled

@@ -63,6 +63,7 @@ double Freeze(const Operation& operation, const char* fault, int answered) {
     if (!Control("clear") || !Control(std::string("add-key ") + operation.key, &reply)) return -1;
     const std::string id = server::IdOf(reply);
     fakewin::ResetWindow();
+    ForgetKeyPasswordRepair();
     operation.form();
     if (!Control(std::string(fault) + " " + id + " " + std::to_string(answered))) return -1;
     LARGE_INTEGER frequency, start, end;

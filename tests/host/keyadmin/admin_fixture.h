@@ -20,6 +20,7 @@ protected:
         fakewin::ResetWindow();
         keyIdentity = KeyIdentity{};
         WipePasswordBuffers();
+        ForgetKeyPasswordRepair();
     }
 
 public:
@@ -88,12 +89,14 @@ public:
     static vkey::VirtualKey& Provisioned(const std::string& keyPassword,
                                          const std::string& loginPassword) {
         keyIdentity.status = KeyStatus::Connected;
+        keyIdentity.serial = {1, 2, 3, 4};
         return Attach(vkey::ProvisionedContents({1, 2, 3, 4}, keyPassword, "alice", loginPassword));
     }
 
     // Attaches a factory-initial key, as the last refresh found it.
     static vkey::VirtualKey& FactoryInitial() {
         keyIdentity.status = KeyStatus::Initial;
+        keyIdentity.serial = {1, 2, 3, 4};
         return Attach(vkey::FactoryInitialContents({1, 2, 3, 4}));
     }
 

@@ -16,6 +16,9 @@ const std::string kWrongPassword = expected::kWrongPassword;
 const std::string kChangeFailed = expected::kChangeFailed;
 const std::string kLoginChanged = expected::kLoginChanged;
 const std::string kKeyChanged = expected::kKeyChanged;
+const std::string kLoginChangeFailed = expected::kLoginChangeFailed;
+const std::string kKeyChangeInterrupted = expected::kKeyChangeInterrupted;
+const std::string kLoginChangedKeySilent = expected::kLoginChangedKeySilent;
 
 // A change: presence, the stored key password, twelve writes, presence.
 std::vector<std::string> ChangeWire(int base) {
@@ -191,12 +194,14 @@ TEST_F(ChangePasswordTest, KeyUnpluggedAfterItsFifthWrite) {
         bool keyForm, initial;
         int base;
         const std::string& caption;
+        const std::string& box;
     };
-    for (const Mode& mode :
-         {Mode{false, false, 28, kLoginCaption}, Mode{true, false, 40, kKeyCaption},
-          Mode{true, true, 40, kKeyCaption}}) {
+    for (const Mode& mode : {Mode{false, false, 28, kLoginCaption, kLoginChangeFailed},
+                             Mode{true, false, 40, kKeyCaption, kKeyChangeInterrupted},
+                             Mode{true, true, 40, kKeyCaption, kKeyChangeInterrupted}}) {
         SCOPED_TRACE(std::to_string(mode.base) + (mode.initial ? " initial" : ""));
         inproc::Reset();
+        ForgetKeyPasswordRepair();  // the last round's
         vkey::VirtualKey& key = mode.initial ? FactoryInitial() : Provisioned("secret", "login");
         key.UnplugAfter(13 + 5);
         const std::string current = mode.initial ? "" : "secret";
@@ -209,11 +214,11 @@ TEST_F(ChangePasswordTest, KeyUnpluggedAfterItsFifthWrite) {
         EXPECT_EQ(Join({{"S1"}, Cells('R', 40, 12), Cells('W', mode.base, 5)}), Wire());
         EXPECT_EQ(1, inproc::Count(WireEventKind::WriteFailed));
         EXPECT_EQ(1, inproc::Count(WireEventKind::Discovery));
-        ExpectBox(kChangeFailed, mode.caption, MessageIcon::Warning);
+        ExpectBox(mode.box, mode.caption, MessageIcon::Warning);
         EXPECT_EQ(KeyStatus::NotFound, keyIdentity.status);
         EXPECT_TRUE(Window().editsEmptied.empty());
         EXPECT_TRUE(Window().menuUpdates.empty());
-        // Nothing is rolled back: five new bytes, then the old field.
+        // Nothing is rolled back now: five new bytes, then the old field.
         // ("login" and the factory mark end within five cells; "secret" does not.)
         const std::string oldTail = mode.keyForm && !mode.initial ? "t" : "";
         EXPECT_EQ(Padded("abcde" + oldTail), Field(key, mode.base));
@@ -231,13 +236,15 @@ TEST_F(ChangePasswordTest, KeyFallingSilentCostsOneTimeout) {
     ChangePassword(kOwner);
     EXPECT_EQ(1, inproc::Count(WireEventKind::ReadTimeout));
     EXPECT_EQ(Join({{"S1"}, Cells('R', 40, 12), {"W40"}}), Wire());
-    ExpectBox(kChangeFailed, kKeyCaption, MessageIcon::Warning);
+    ExpectBox(kKeyChangeInterrupted, kKeyCaption, MessageIcon::Warning);
     EXPECT_EQ(KeyStatus::NotFound, keyIdentity.status);
     // The silent key stored the write it did not answer; nothing is rolled
-    // back, which would cost a second timeout.
+    // back now, which would cost a second timeout.
     EXPECT_EQ(Padded("necret"), Field(key, 40));
 }
 
+// Every cell echoed, so the new password is on the key: the box says so,
+// and that the key did not answer after.
 TEST_F(ChangePasswordTest, KeyGoneAfterTheLastWriteFailsThePresenceTest) {
     vkey::VirtualKey& key = Provisioned("secret", "login");
     key.UnplugAfter(13 + 12);
@@ -245,27 +252,32 @@ TEST_F(ChangePasswordTest, KeyGoneAfterTheLastWriteFailsThePresenceTest) {
     ChangePassword(kOwner);
     EXPECT_EQ(Join({{"S1"}, Cells('R', 40, 12), Cells('W', 28, 12)}), Wire());
     EXPECT_EQ(1, inproc::Count(WireEventKind::WriteFailed));
-    ExpectBox(kChangeFailed, kLoginCaption, MessageIcon::Warning);
+    EXPECT_EQ(Padded("newlogin"), Field(key, 28));
+    ExpectBox(kLoginChangedKeySilent, kLoginCaption, MessageIcon::Warning);
     EXPECT_EQ(KeyStatus::NotFound, keyIdentity.status);
 }
 
 // The key answers a write with another byte than the one written: the
 // writes stop at that cell. A key password (a change or the first one) gets
-// its old bytes back, the refused cell included, so the old key password
-// still unlocks the key; the login password keeps the new bytes written
-// before the refused cell. The key answered, so the status stays.
+// its old bytes back, the refused cell included; the key refuses that cell
+// again, so the field is read back, and it holds the old key password, which
+// still unlocks the key. The login password keeps the new bytes written
+// before the refused cell and must be set again. The key answered, so the
+// status stays.
 TEST_F(ChangePasswordTest, RefusedWriteStopsAndTheKeyPasswordIsRestored) {
     struct Mode {
         bool keyForm, initial;
         int base, refused;
         const std::string& caption;
         std::string fieldAfter;  // the 12 cells of the field afterwards
+        const std::string& box;
     };
     const std::string factory = std::string(1, '\x0D') + std::string(11, '\0');
-    for (const Mode& mode : {Mode{false, false, 28, 30, kLoginCaption, Padded("abgin")},
-                             Mode{true, false, 40, 45, kKeyCaption, Padded("secret")},
-                             Mode{true, false, 40, 40, kKeyCaption, Padded("secret")},
-                             Mode{true, true, 40, 51, kKeyCaption, factory}}) {
+    for (const Mode& mode :
+         {Mode{false, false, 28, 30, kLoginCaption, Padded("abgin"), kLoginChangeFailed},
+          Mode{true, false, 40, 45, kKeyCaption, Padded("secret"), kChangeFailed},
+          Mode{true, false, 40, 40, kKeyCaption, Padded("secret"), kChangeFailed},
+          Mode{true, true, 40, 51, kKeyCaption, factory, kChangeFailed}}) {
         SCOPED_TRACE(std::to_string(mode.refused) + (mode.initial ? " initial" : ""));
         inproc::Reset();
         vkey::VirtualKey& key = mode.initial ? FactoryInitial() : Provisioned("secret", "login");
@@ -280,13 +292,16 @@ TEST_F(ChangePasswordTest, RefusedWriteStopsAndTheKeyPasswordIsRestored) {
 
         const std::vector<std::string> written =
             Cells('W', mode.base, mode.refused - mode.base + 1);
+        const std::vector<std::string> none;
         EXPECT_EQ(Join({{"S1"},
                         Cells('R', 40, 12),
                         written,
-                        mode.keyForm ? written : std::vector<std::string>{}}),
+                        mode.keyForm ? written : none,
+                        mode.keyForm ? Cells('R', 40, 12) : none}),
                   Wire());
         EXPECT_EQ(mode.fieldAfter, Field(key, mode.base));
-        ExpectBox(kChangeFailed, mode.caption, MessageIcon::Warning);
+        ExpectBox(mode.box, mode.caption, MessageIcon::Warning);
+        EXPECT_FALSE(KeyPasswordRepairPending());
         EXPECT_EQ(before, keyIdentity.status);
         EXPECT_TRUE(Window().editsEmptied.empty());
         EXPECT_TRUE(Window().menuUpdates.empty());
@@ -307,11 +322,13 @@ TEST_F(ChangePasswordTest, OldKeyPasswordUnlocksAfterARefusedChange) {
 
 // Putting the old key password back is itself interrupted: by a key pulled
 // out (the write fails at once) or one falling silent (one read timeout).
-// It goes no further, and the key is reported gone.
+// It goes no further, the key is reported gone, and the change is told as
+// interrupted: the repair waits for the key to come back.
 TEST_F(ChangePasswordTest, RestoreInterruptedReportsTheKeyGone) {
     for (bool pulled : {true, false}) {
         SCOPED_TRACE(pulled ? "pulled" : "silent");
         inproc::Reset();
+        ForgetKeyPasswordRepair();  // the last round's
         vkey::VirtualKey& key = Provisioned("secret", "login");
         key.RefuseWritesTo(44);
         // 13 reads, 5 writes up to the refused cell, 2 cells restored.
@@ -328,8 +345,9 @@ TEST_F(ChangePasswordTest, RestoreInterruptedReportsTheKeyGone) {
         EXPECT_EQ(pulled ? 1 : 0, inproc::Count(WireEventKind::WriteFailed));
         EXPECT_EQ(pulled ? 0 : 1, inproc::Count(WireEventKind::ReadTimeout));
         EXPECT_EQ(1, inproc::Count(WireEventKind::Discovery));
-        ExpectBox(kChangeFailed, kKeyCaption, MessageIcon::Warning);
+        ExpectBox(kKeyChangeInterrupted, kKeyCaption, MessageIcon::Warning);
         EXPECT_EQ(KeyStatus::NotFound, keyIdentity.status);
+        EXPECT_TRUE(KeyPasswordRepairPending());
         // "newket" after the writes, restored as far as it went; the silent
         // key stored the write it did not answer.
         EXPECT_EQ(Padded(pulled ? "sewket" : "secket"), Field(key, 40));

@@ -23,6 +23,18 @@ extern const char kChangeFailed[];
 extern const char kLoginChanged[];
 extern const char kKeyChanged[];
 
+// A change that met a fault, and the repair of an interrupted key password.
+extern const char kLoginChangeFailed[];     // the login password must be set again
+extern const char kKeyChangeInterrupted[];  // replug, refresh: the old one comes back
+extern const char kKeyChangeNotRepaired[];  // the restore was refused
+extern const char kLoginChangedKeySilent[];
+extern const char kKeyChangedKeySilent[];
+extern const char kOtherKeyRepairPending[];
+extern const char kRepairNewHolds[];
+extern const char kRepairOldBack[];
+extern const char kRepairFactoryBack[];
+extern const char kNotRepaired[];
+
 // Hangul typed into the edits.
 extern const char kGaNaDaRaMa[];     // 10 bytes
 extern const char kGaNaDaRaMaBa[];   // 12 bytes

@@ -62,6 +62,7 @@ TEST_F(ReportWipeTest, ReportBuffersAreZeroAfterEveryOperation) {
         SCOPED_TRACE(scenario.name);
         inproc::Reset();
         fakewin::ResetWindow();
+        ForgetKeyPasswordRepair();
         scenario.arrange();
         scenario.operation();
 

@@ -264,6 +264,39 @@ TEST_F(ProgramTest, FindsAKeyThatWasPulledAndPluggedBackIn) {
     EXPECT_EQ(0, difference.count) << "pixels differ:" << difference.firstFew;
 }
 
+// The key pulled out during the writes of a new key password: the box says
+// what happened and what to do. Plugged back in, the refresh button puts the
+// old key password back and says so, and the old key password unlocks the
+// key again.
+TEST_F(ProgramTest, AnInterruptedKeyPasswordChangeIsPutBackByTheRefresh) {
+    const std::string key = AddKey(kKey);
+    Start();
+    app.Send(kMenuChangeKey);
+    app.Type(c.currentPasswordEdit, "1234");
+    app.Type(c.newKeyPasswordEdit, "abcdefgh");
+    app.Type(c.confirmPasswordEdit, "abcdefgh");
+    Control("unplug-after " + key + " 18");  // presence, twelve reads, five writes
+    wintest::Box box = BoxOf(kChange);
+    EXPECT_EQ(expected::kKeyChangeInterrupted, box.text);
+    EXPECT_EQ(expected::kKeyCaption, box.caption);
+    EXPECT_EQ(std::string("abcde") + '\0', Cells(key).substr(40, 6)) << "neither password unlocks";
+
+    Control("replug " + key);
+    box = BoxOf(kRefresh);
+    EXPECT_EQ(expected::kRepairOldBack, box.text);
+    EXPECT_EQ(expected::kKeyCaption, box.caption);
+    EXPECT_EQ(std::string("1234") + '\0', Cells(key).substr(40, 5));
+    EXPECT_EQ(expected::kAttachedStatus, app.Text(c.statusBox));
+
+    app.Send(kMenuView);
+    app.Type(c.currentPasswordEdit, "1234");
+    box = BoxOf(kOk);
+    EXPECT_EQ(std::string(expected::kShownBefore) + "pw" + expected::kShownAfter, box.text);
+
+    app.Send(kRefresh);  // settled: no box again
+    EXPECT_EQ(nullptr, app.CurrentBox());
+}
+
 TEST_F(ProgramTest, ClosingTheWindowEndsTheProgramWithZero) {
     Start();
     PostMessageA(app.window, WM_SYSCOMMAND, SC_CLOSE, 0);

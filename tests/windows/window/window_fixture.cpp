@@ -31,6 +31,7 @@ void AdminWindowTest::SetUp() {
     OpenKey(kKeyGeneration);  // with no key: closes what an earlier test left open
     keyIdentity = KeyIdentity{};
     WipePasswordBuffers();
+    ForgetKeyPasswordRepair();
     windowState = AdminWindowState{};
     Boxes().clear();
 }

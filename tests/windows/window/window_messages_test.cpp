@@ -55,10 +55,10 @@ const BoxCase kBoxCases[] = {
      kChange, expected::kNotFound, expected::kKeyCaption, Icon::Warning, KeyStatus::NotFound, 28,
      "pw"},
     {"LoginChangeKeyPulledDuring", kKey, kMenuChangeLogin, "1234", "newpw", "",
-     "unplug-after {id} 18", kChange, expected::kChangeFailed, expected::kLoginCaption,
+     "unplug-after {id} 18", kChange, expected::kLoginChangeFailed, expected::kLoginCaption,
      Icon::Warning, KeyStatus::NotFound},
     {"LoginChangeWriteRefused", kKey, kMenuChangeLogin, "1234", "newpw", "",
-     "refuse-writes {id} on", kChange, expected::kChangeFailed, expected::kLoginCaption,
+     "refuse-writes {id} on", kChange, expected::kLoginChangeFailed, expected::kLoginCaption,
      Icon::Warning, KeyStatus::Connected, 28, "pw"},
     {"KeyPasswordChanged", kKey, kMenuChangeKey, "1234", "5678", "5678", nullptr, kChange,
      expected::kKeyChanged, expected::kKeyCaption, Icon::Information, KeyStatus::Connected, 40,
@@ -73,8 +73,11 @@ const BoxCase kBoxCases[] = {
      "unplug {id}", kChange, expected::kNotFound, expected::kKeyCaption, Icon::Warning,
      KeyStatus::NotFound, 40, "1234"},
     {"KeyPasswordChangeKeyPulledDuring", kKey, kMenuChangeKey, "1234", "5678", "5678",
-     "unplug-after {id} 18", kChange, expected::kChangeFailed, expected::kKeyCaption, Icon::Warning,
-     KeyStatus::NotFound},
+     "unplug-after {id} 18", kChange, expected::kKeyChangeInterrupted, expected::kKeyCaption,
+     Icon::Warning, KeyStatus::NotFound},
+    {"KeyPasswordChangeKeyPulledAfterTheWrites", kKey, kMenuChangeKey, "1234", "5678", "5678",
+     "unplug-after {id} 25", kChange, expected::kKeyChangedKeySilent, expected::kKeyCaption,
+     Icon::Warning, KeyStatus::NotFound, 40, "5678"},
     {"KeyPasswordChangeWriteRefused", kKey, kMenuChangeKey, "1234", "5678", "5678",
      "refuse-writes {id} on", kChange, expected::kChangeFailed, expected::kKeyCaption,
      Icon::Warning, KeyStatus::Connected, 40, "1234"},
@@ -188,6 +191,43 @@ TEST_F(OperationTest, AKeyThatFallsSilentCostsOneExchangeThenIsNotFound) {
     EXPECT_EQ(expected::kViewCaption, Boxes()[0].caption);
     EXPECT_EQ(KeyStatus::NotFound, keyIdentity.status);
     EXPECT_FALSE(Greyed(kMenuView)) << "the menu waits for the next refresh";
+}
+
+// Pulled during the writes of a new key password and plugged back in: the
+// refresh button puts the old key password back, in a box of the window's,
+// and sets the menu from the key it repaired. Closing the window forgets a
+// repair still pending.
+TEST_F(OperationTest, TheRefreshButtonPutsBackAnInterruptedKeyPassword) {
+    const std::string key = AddKey(kKey);
+    Open();
+    Command(kMenuChangeKey);
+    Type(w.currentPasswordEdit, "1234");
+    Type(w.newKeyPasswordEdit, "abcdefgh");
+    Type(w.confirmPasswordEdit, "abcdefgh");
+    Control("unplug-after " + key + " 18");
+    Click(w.changeButton);
+    EXPECT_EQ(std::string("abcde") + '\0', Cells(key).substr(40, 6));
+    Control("replug " + key);
+    Click(w.refreshButton);
+    ASSERT_EQ(2u, Boxes().size());
+    EXPECT_EQ(expected::kKeyChangeInterrupted, Boxes()[0].text);
+    EXPECT_EQ(expected::kRepairOldBack, Boxes()[1].text);
+    EXPECT_EQ(expected::kKeyCaption, Boxes()[1].caption);
+    EXPECT_EQ(Icon::Information, Boxes()[1].icon);
+    EXPECT_EQ(window, Boxes()[1].owner);
+    EXPECT_EQ(std::string("1234") + '\0', Cells(key).substr(40, 5));
+    EXPECT_EQ(expected::kAttachedStatus, Text(w.statusBox));
+    EXPECT_FALSE(Greyed(kMenuView));
+    EXPECT_FALSE(KeyPasswordRepairPending());
+
+    Command(kMenuChangeKey);
+    Type(w.newKeyPasswordEdit, "abcdefgh");
+    Type(w.confirmPasswordEdit, "abcdefgh");
+    Control("unplug-after " + key + " 18");
+    Click(w.changeButton);
+    ASSERT_TRUE(KeyPasswordRepairPending());
+    DestroyWindow(window);
+    EXPECT_FALSE(KeyPasswordRepairPending());
 }
 
 TEST_F(OperationTest, AReplugWithoutARefreshIsFoundByTheNextOperation) {
