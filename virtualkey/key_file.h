@@ -27,6 +27,9 @@ enum class KeyFileError : std::uint8_t {
     Damaged,    // a line is malformed or the checksum does not match
 };
 
+// Bytes as the file writes them: two lowercase hex digits each.
+std::string Hex(const std::uint8_t* bytes, std::size_t count);
+
 // The file's text for `contents`.
 std::string FormatKeyFile(const KeyContents& contents);
 

@@ -1,0 +1,246 @@
+// The key link's transport on Linux: discovery among the hidraw nodes,
+// through sysfs and in the order of their numbers, and the key's reports on
+// its node.
+//
+// A key is known by its HID device's uevent (HID_ID: bus, vendor, product),
+// so that no other device's node is ever opened; its report lengths come from
+// the report descriptor sysfs keeps beside it. The key's node is opened once,
+// non-blocking, and held with an exclusive flock until CloseKey or the next
+// discovery, so that two copies of a program never interleave their
+// exchanges on one key. Every wait is a poll() of at most the time given.
+//
+// For a device without numbered reports a hidraw write starts with report
+// ID 0, which the frame's byte 0 already is, but a read gives the report
+// without it. The framing's buffers keep one layout on every platform (byte
+// 0 the report ID, the input report length counting it, as on Windows), so a
+// read lands at inputReport[1] and byte 0 is put back.
+#include <dirent.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <string_view>
+#include <thread>
+
+#include "hid_transport_linux.h"
+#include "key_link.h"
+#include "key_transport.h"
+#include "monotonic_clock.h"
+#include "report_descriptor.h"
+
+namespace {
+
+constexpr char kHidrawClass[] = "/sys/class/hidraw/";
+constexpr char kNodeDirectory[] = "/dev/";
+constexpr std::size_t kMaxDescriptorBytes = 4096;  // the HID core's limit
+constexpr std::size_t kMaxUeventBytes = 4096;
+
+int keyFd = -1;  // the key's node, flocked; -1 when none is open
+
+struct Named {
+    unsigned number;
+    std::string name;  // hidraw<number>
+};
+
+// The hidraw class devices, by number.
+std::vector<Named> HidrawDevices() {
+    std::vector<Named> devices;
+    DIR* directory = opendir(kHidrawClass);
+    if (!directory) return devices;
+    while (const dirent* entry = readdir(directory)) {
+        unsigned number = 0;
+        int used = 0;
+        if (std::sscanf(entry->d_name, "hidraw%u%n", &number, &used) == 1 &&
+            entry->d_name[used] == '\0')
+            devices.push_back({number, entry->d_name});
+    }
+    closedir(directory);
+    std::sort(devices.begin(), devices.end(),
+              [](const Named& a, const Named& b) { return a.number < b.number; });
+    return devices;
+}
+
+// A sysfs file of the device, up to `limit` bytes; false when it cannot be read.
+bool ReadDeviceFile(const std::string& name, const char* file, std::size_t limit,
+                    std::vector<std::uint8_t>& bytes) {
+    const std::string path = kHidrawClass + name + "/device/" + file;
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    bytes.resize(limit);
+    std::size_t size = 0;
+    ssize_t got = 0;
+    while (size < limit && (got = read(fd, bytes.data() + size, limit - size)) != 0) {
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) break;
+        size += static_cast<std::size_t>(got);
+    }
+    close(fd);
+    bytes.resize(size);
+    return got >= 0;
+}
+
+std::uint16_t WantedProduct() {
+    return static_cast<std::uint16_t>(deviceProfile.productIdHigh * 256 +
+                                      deviceProfile.productIdLow);
+}
+
+// Whether the HID device behind the node has the key's vendor and product ID.
+bool IsWantedKey(const std::string& name) {
+    std::vector<std::uint8_t> uevent;
+    if (!ReadDeviceFile(name, "uevent", kMaxUeventBytes, uevent)) return false;
+    const std::string_view text(reinterpret_cast<const char*>(uevent.data()), uevent.size());
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t end = std::min(text.find('\n', at), text.size());
+        const std::string line(text.substr(at, end - at));
+        unsigned bus = 0, vendor = 0, product = 0;
+        if (std::sscanf(line.c_str(), "HID_ID=%x:%x:%x", &bus, &vendor, &product) == 3)
+            return vendor == kKeyVendorId && product == WantedProduct();
+        at = end + 1;
+    }
+    return false;
+}
+
+// The report lengths the framing gets; false when the descriptor cannot be
+// read or parsed, numbers its reports (the frame's byte 0 is report ID 0), or
+// declares reports too short for the framing.
+bool ReadReportLengths(const std::string& name, std::uint16_t& input, std::uint16_t& output) {
+    std::vector<std::uint8_t> descriptor;
+    if (!ReadDeviceFile(name, "report_descriptor", kMaxDescriptorBytes, descriptor)) return false;
+    const ReportLayout layout = ParseReportDescriptor(descriptor);
+    input = layout.inputLength;
+    output = layout.outputLength;
+    return layout.error == DescriptorError::None && !layout.numbered &&
+           ReportLengthsUsable(input, output);
+}
+
+void CloseNode() {
+    if (keyFd < 0) return;
+    close(keyFd);  // and with it the flock
+    keyFd = -1;
+}
+
+// Opens and locks the key's node; None when it is the link's now.
+DiscoveryFailure TakeKey(const std::string& name) {
+    std::uint16_t input = 0, output = 0;
+    if (!ReadReportLengths(name, input, output)) return DiscoveryFailure::Unusable;
+    const std::string path = kNodeDirectory + name;
+    // O_NOCTTY changes nothing on hidraw; a node that is a terminal (the
+    // virtual key's are ptys) must not become this process's.
+    const int fd = open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        if (errno == EACCES || errno == EPERM) return DiscoveryFailure::PermissionDenied;
+        return DiscoveryFailure::NoKey;  // pulled out meanwhile
+    }
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const bool held = errno == EWOULDBLOCK;
+        close(fd);
+        return held ? DiscoveryFailure::InUse : DiscoveryFailure::Unusable;
+    }
+    keyFd = fd;
+    SizeReportBuffers(input, output);
+    return DiscoveryFailure::None;
+}
+
+// Waits until the key's node is ready for `events`, at most `limitMs`.
+// False when the limit passed first, or the key was pulled out.
+bool WaitFor(short events, std::uint32_t limitMs) {
+    const std::uint64_t start = MonotonicMilliseconds();
+    for (;;) {
+        const std::uint64_t elapsed = MonotonicMilliseconds() - start;
+        if (elapsed > limitMs) return false;
+        pollfd node{keyFd, events, 0};
+        const int ready = poll(&node, 1, static_cast<int>(limitMs - elapsed));
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready <= 0 || (node.revents & (POLLERR | POLLHUP | POLLNVAL))) return false;
+        if (node.revents & events) return true;
+    }
+}
+
+}  // namespace
+
+const char* PermissionDeniedHint() {
+    return "This user may not open the key's hidraw node. KeyAdmin's udev rule gives the user\n"
+           "at this computer access to the key. From the source tree, install it with:\n"
+           "  sudo cp packaging/linux/70-keyadmin-usb-key.rules /etc/udev/rules.d/\n"
+           "  sudo udevadm control --reload-rules && sudo udevadm trigger\n"
+           "An installed package keeps the rule in /usr/lib/udev/rules.d/: then the second line\n"
+           "alone applies it. A login without a seat (over SSH) needs the rule's plugdev line\n"
+           "instead, and the user in the plugdev group.\n";
+}
+
+int DiscoverKey() {
+    // This process's own lock must not make its own key look in use.
+    CloseNode();
+    keyLink.discoveryFailure = DiscoveryFailure::NoKey;
+    keyLink.failedPath.clear();
+    for (const Named& device : HidrawDevices()) {
+        const std::string path = kNodeDirectory + device.name;
+        if (!IsChosenKeyPath(path.c_str()) || !IsWantedKey(device.name)) continue;
+        const DiscoveryFailure why = TakeKey(device.name);
+        if (why == DiscoveryFailure::None) {
+            keyLink.discoveryFailure = DiscoveryFailure::None;
+            keyLink.failedPath.clear();
+            return 1;
+        }
+        if (why != DiscoveryFailure::NoKey) {
+            keyLink.discoveryFailure = why;
+            keyLink.failedPath = path;
+        }
+    }
+    return 0;
+}
+
+std::vector<std::string> ListKeyPaths() {
+    std::vector<std::string> paths;
+    for (const Named& device : HidrawDevices())
+        if (IsWantedKey(device.name)) paths.push_back(kNodeDirectory + device.name);
+    return paths;
+}
+
+void CloseKey() {
+    CloseNode();
+    keyLink.linkState = 0;
+    keyLink.openedFlag = 0;
+}
+
+std::int32_t SendReport(std::uint32_t limitMs) {
+    const std::size_t length = keyLink.outputReportLength;
+    ssize_t written = -1;
+    if (keyFd >= 0 && WaitFor(POLLOUT, limitMs)) {
+        do written = write(keyFd, keyLink.outputReport.data(), length);
+        while (written < 0 && errno == EINTR);
+    }
+    if (written != static_cast<ssize_t>(length)) keyLink.linkState = 0;
+    return keyLink.linkState;
+}
+
+std::int32_t ReceiveReport(std::uint32_t limitMs) {
+    const std::uint64_t start = MonotonicMilliseconds();
+    while (keyFd >= 0) {
+        const std::uint64_t elapsed = MonotonicMilliseconds() - start;
+        if (elapsed > limitMs || !WaitFor(POLLIN, static_cast<std::uint32_t>(limitMs - elapsed)))
+            break;
+        // The report without its ID byte, after the ID byte.
+        const std::size_t length = keyLink.inputReportLength - 1u;
+        const ssize_t got = read(keyFd, keyLink.inputReport.data() + 1, length);
+        if (got == static_cast<ssize_t>(length)) {
+            keyLink.inputReport[0] = 0;
+            return keyLink.linkState;
+        }
+        // Woken with nothing to read: wait on. A failed read (the key was
+        // pulled out) or a short report is no reply.
+        if (got < 0 && (errno == EAGAIN || errno == EINTR)) continue;
+        break;
+    }
+    keyLink.linkState = 0;
+    return 0;
+}
+
+void PauseBetweenReads() {
+    std::this_thread::sleep_for(std::chrono::milliseconds(kPauseBetweenReadsMs));
+}

@@ -1,0 +1,265 @@
+// The Linux transport on virtual hidraw nodes: which nodes discovery opens and
+// takes, the reports on the wire, a key pulled out, silent or answering short,
+// and the keys it may not use (unusable, not this user's, held by another
+// process).
+#include <filesystem>
+
+#include "hid_transport_linux.h"
+#include "hidraw_fixture.h"
+
+namespace {
+
+using vhidraw::EventKind;
+
+constexpr std::uint32_t kAtOnceMs = kExchangeLimitMs / 2;
+
+using DiscoveryTest = HidrawTest;
+
+TEST_F(DiscoveryTest, ForeignDevicesAreSkippedWithoutBeingOpened) {
+    const int sameVendor = Add(Foreign(0x10F7, 0x1234));
+    const int other = Add(Foreign(0x046D, 0xC077));
+    const int key = Add(Key());
+    ASSERT_EQ(1, DiscoverKey());
+    EXPECT_EQ(DiscoveryFailure::None, keyLink.discoveryFailure);
+    EXPECT_EQ(0, Count(sameVendor, EventKind::Open));
+    EXPECT_EQ(0, Count(other, EventKind::Open));
+    EXPECT_EQ(1, Count(key, EventKind::Open));
+    EXPECT_EQ(65, keyLink.inputReportLength);
+    EXPECT_EQ(65, keyLink.outputReportLength);
+    const std::vector<std::string> paths = ListKeyPaths();
+    EXPECT_EQ(std::vector<std::string>{"/dev/hidraw2"}, paths);
+    EXPECT_EQ(0, Count(sameVendor, EventKind::Open));
+    EXPECT_EQ(1, Count(key, EventKind::Open)) << "listing opens nothing";
+}
+
+TEST_F(DiscoveryTest, KeysAreListedByNumberAndChosenByPath) {
+    // Eleven nodes, so that hidraw10 has to sort after hidraw9.
+    std::vector<std::string> expected;
+    for (std::uint8_t i = 0; i < 11; ++i) {
+        if (i == 4) {
+            Add(Foreign(0x10F7, 0x1234));
+            continue;
+        }
+        Add(Key({i, 0, 0, 0}));
+        expected.push_back("/dev/hidraw" + std::to_string(i));
+    }
+    EXPECT_EQ(expected, ListKeyPaths());
+
+    ChooseKeyPath("/dev/hidraw10");
+    ASSERT_EQ(0x81E1, OpenKey(8));
+    EXPECT_EQ(10, ReadSerialByte(1));
+    ChooseKeyPath("/dev/hidraw4");  // the foreign device
+    EXPECT_EQ(0, OpenKey(8));
+    EXPECT_EQ(DiscoveryFailure::NoKey, keyLink.discoveryFailure);
+    ChooseKeyPath("");
+    ASSERT_EQ(0x81E1, OpenKey(8));
+    EXPECT_EQ(0, ReadSerialByte(1));
+}
+
+TEST_F(DiscoveryTest, NoKeyAttached) {
+    Add(Foreign(0x10F7, 0x1234));
+    EXPECT_EQ(0, DiscoverKey());
+    EXPECT_EQ(DiscoveryFailure::NoKey, keyLink.discoveryFailure);
+    EXPECT_EQ("", keyLink.failedPath);
+    EXPECT_TRUE(ListKeyPaths().empty());
+}
+
+// The frame goes out whole, report ID 0 first; the reply comes in without its
+// ID byte, lands after it, and byte 0 is put back.
+struct Lengths {
+    std::uint16_t input, output;
+};
+
+class ReportsTest : public HidrawTest, public ::testing::WithParamInterface<Lengths> {};
+
+TEST_P(ReportsTest, GoOverTheWireWhole) {
+    vhidraw::DeviceOptions options = Key();
+    options.inputLength = GetParam().input;
+    options.outputLength = GetParam().output;
+    const int key = Add(options);
+    ASSERT_EQ(0x81E1, OpenKey(8));
+    EXPECT_EQ(GetParam().input, keyLink.inputReportLength);
+    EXPECT_EQ(GetParam().output, keyLink.outputReportLength);
+    keyLink.inputReport[0] = 0xAA;
+    EXPECT_EQ('1', ReadCell(40));  // the first byte of the key password
+    ASSERT_FALSE(LastExchangeFailed());
+
+    const auto write = Last(key, EventKind::Write);
+    ASSERT_TRUE(write);
+    EXPECT_EQ(GetParam().output, write->result);
+    EXPECT_EQ(keyLink.outputReport, write->bytes);
+    EXPECT_EQ(0, write->bytes[0]);
+    const auto read = Last(key, EventKind::Read);
+    ASSERT_TRUE(read);
+    ASSERT_EQ(GetParam().input - 1, read->result);
+    EXPECT_EQ(0, keyLink.inputReport[0]);
+    EXPECT_TRUE(
+        std::equal(read->bytes.begin(), read->bytes.end(), keyLink.inputReport.begin() + 1));
+}
+
+INSTANTIATE_TEST_SUITE_P(Lengths, ReportsTest,
+                         ::testing::Values(Lengths{65, 65}, Lengths{4, 9}, Lengths{513, 33}),
+                         [](const auto& info) {
+                             return "Input" + std::to_string(info.param.input) + "Output" +
+                                    std::to_string(info.param.output);
+                         });
+
+using FaultTest = HidrawTest;
+
+// Pulled out on its second exchange's write, or while that exchange waits
+// for its reply: either way the exchange ends at once, and the key is gone.
+TEST_F(FaultTest, APulledKeyFailsAtOnce) {
+    for (const bool whileWaiting : {false, true}) {
+        SCOPED_TRACE(whileWaiting ? "pulled while a read waits" : "pulled on a write");
+        vhidraw::StopTestbed();
+        std::string error;
+        ASSERT_TRUE(vhidraw::StartTestbed(error)) << error;
+        ResetKeyLinkState();
+        vhidraw::DeviceOptions options = Key();
+        (whileWaiting ? options.silentAfter : options.unplugAfter) = 1;
+        const int key = Add(options);
+        ASSERT_EQ(0x81E1, OpenKey(8));
+        EXPECT_EQ('l', ReadCell(16));
+        ASSERT_FALSE(LastExchangeFailed());
+        if (whileWaiting) vhidraw::Unplug(key, 300);
+        const std::uint64_t took = Timed([] { ReadCell(17); });
+        EXPECT_TRUE(LastExchangeFailed());
+        EXPECT_EQ(0, keyLink.linkState);
+        EXPECT_LT(took, kAtOnceMs);
+        if (whileWaiting) {
+            EXPECT_GE(took, 300u);
+        }
+        EXPECT_FALSE(vhidraw::Plugged(key));
+        EXPECT_EQ(0, DiscoverKey());
+        EXPECT_EQ(DiscoveryFailure::NoKey, keyLink.discoveryFailure);
+        CloseKey();
+    }
+}
+
+TEST_F(FaultTest, ASilentKeyCostsOneTimeLimit) {
+    vhidraw::DeviceOptions options = Key();
+    options.silentAfter = 1;
+    Add(options);
+    ASSERT_EQ(0x81E1, OpenKey(8));
+    ReadCell(16);
+    ASSERT_FALSE(LastExchangeFailed());
+    const std::uint64_t took = Timed([] { ReadCell(17); });
+    EXPECT_TRUE(LastExchangeFailed());
+    EXPECT_GE(took, kExchangeLimitMs);
+    EXPECT_LT(took, kExchangeLimitMs + kAtOnceMs);
+}
+
+TEST_F(FaultTest, AShortReadIsNoReply) {
+    vhidraw::DeviceOptions options = Key();
+    options.shortReplyAfter = 1;
+    const int key = Add(options);
+    ASSERT_EQ(0x81E1, OpenKey(8));
+    EXPECT_EQ('l', ReadCell(16));
+    const std::uint64_t took = Timed([] { ReadCell(17); });
+    EXPECT_TRUE(LastExchangeFailed());
+    EXPECT_LT(took, kAtOnceMs);
+    const auto read = Last(key, EventKind::Read);
+    ASSERT_TRUE(read);
+    EXPECT_EQ(63, read->result);
+    // The next exchange finds the key again and gets its whole reply.
+    EXPECT_EQ('o', ReadCell(17));
+    EXPECT_FALSE(LastExchangeFailed());
+}
+
+// Keys discovery finds but may not use: the failure names the node.
+struct Refusal {
+    const char* name;
+    vhidraw::DeviceOptions options;
+    DiscoveryFailure why;
+    bool opened;  // whether the node is opened to find out
+};
+
+vhidraw::DeviceOptions With(void (*change)(vhidraw::DeviceOptions&)) {
+    vhidraw::DeviceOptions options;
+    change(options);
+    return options;
+}
+
+const Refusal kRefusals[] = {
+    {"UnparsableDescriptor", With([](auto& s) { s.unparsableDescriptor = true; }),
+     DiscoveryFailure::Unusable, false},
+    {"InputReportTooShort", With([](auto& s) { s.inputLength = 3; }), DiscoveryFailure::Unusable,
+     false},
+    {"OutputReportTooShort", With([](auto& s) { s.outputLength = 8; }), DiscoveryFailure::Unusable,
+     false},
+    {"NoOutputReport", With([](auto& s) { s.outputLength = 0; }), DiscoveryFailure::Unusable,
+     false},
+    {"HeldByAnotherProcess", With([](auto& s) { s.held = true; }), DiscoveryFailure::InUse, true},
+};
+
+void PrintTo(const Refusal& refusal, std::ostream* out) {
+    *out << refusal.name;
+}
+
+class RefusalTest : public HidrawTest, public ::testing::WithParamInterface<Refusal> {};
+
+TEST_P(RefusalTest, NamesTheNode) {
+    Add(Foreign(0x10F7, 0x1234));
+    const int key = Add(GetParam().options);
+    EXPECT_EQ(std::vector<std::string>{"/dev/hidraw1"}, ListKeyPaths());
+    EXPECT_EQ(0, DiscoverKey());
+    EXPECT_EQ(GetParam().why, keyLink.discoveryFailure);
+    EXPECT_EQ("/dev/hidraw1", keyLink.failedPath);
+    EXPECT_EQ(GetParam().opened ? 1 : 0, Count(key, EventKind::Open));
+
+    // A usable key after it is taken, and the failure forgotten.
+    Add(Key({9, 9, 9, 9}));
+    ASSERT_EQ(0x81E1, OpenKey(8));
+    EXPECT_EQ(DiscoveryFailure::None, keyLink.discoveryFailure);
+    EXPECT_EQ("", keyLink.failedPath);
+    EXPECT_EQ(9, ReadSerialByte(1));
+}
+
+INSTANTIATE_TEST_SUITE_P(Keys, RefusalTest, ::testing::ValuesIn(kRefusals),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+using AccessTest = HidrawTest;
+
+// Run as another user where this test runs as root (root opens any node).
+TEST_F(AccessTest, PermissionDeniedNamesTheNode) {
+    vhidraw::DeviceOptions options = Key();
+    options.mode = 0;
+    Add(options);
+    EXPECT_EQ("failed PermissionDenied /dev/hidraw0", RunProbe({"discover"}, true));
+    Add(Key({9, 9, 9, 9}));
+    EXPECT_EQ("found", RunProbe({"discover"}, true));
+}
+
+TEST_F(AccessTest, AKeyHeldByAnotherProcessIsInUseUntilItLetsGo) {
+    Add(Key());
+    Probe holder = StartProbe({"hold", "1000"});
+    ASSERT_EQ("holding", ReadLine(holder));
+    EXPECT_EQ(0, DiscoverKey());
+    EXPECT_EQ(DiscoveryFailure::InUse, keyLink.discoveryFailure);
+    EXPECT_EQ("/dev/hidraw0", keyLink.failedPath);
+    EXPECT_EQ(0, Wait(holder));
+    EXPECT_EQ(1, DiscoverKey());
+}
+
+TEST_F(AccessTest, TheKeyIsHeldUntilCloseKey) {
+    Add(Key());
+    ASSERT_EQ(0x81E1, OpenKey(8));
+    EXPECT_EQ("failed InUse /dev/hidraw0", RunProbe({"discover"}));
+    // The process's own hold does not keep its own rediscovery out.
+    ASSERT_EQ(1, DiscoverKey());
+    EXPECT_EQ("failed InUse /dev/hidraw0", RunProbe({"discover"}));
+    CloseKey();
+    EXPECT_EQ("found", RunProbe({"discover"}));
+}
+
+TEST(PermissionDeniedHint, NamesTheRuleAndHowToInstallIt) {
+    const std::string hint = PermissionDeniedHint();
+    const std::string rule = "packaging/linux/70-keyadmin-usb-key.rules";
+    EXPECT_NE(std::string::npos, hint.find("sudo cp " + rule + " /etc/udev/rules.d/"));
+    EXPECT_NE(std::string::npos,
+              hint.find("sudo udevadm control --reload-rules && sudo udevadm trigger"));
+    EXPECT_NE(std::string::npos, hint.find("/usr/lib/udev/rules.d/"));
+    EXPECT_TRUE(std::filesystem::exists(std::string(KEYADMIN_SOURCE_DIR) + "/" + rule));
+}
+
+}  // namespace

@@ -1,0 +1,408 @@
+// The testbed: umockdev's devices, the key models behind them and the thread
+// that serves their reads and writes.
+#include "testbed.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/inotify.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <termios.h>
+#include <umockdev.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+#include "key_file.h"
+#include "sysfs_description.h"
+
+namespace vhidraw {
+
+namespace {
+
+struct Device {
+    int index = 0;
+    DeviceOptions options;
+    SysfsDevice sysfs;
+    std::optional<vkey::VirtualKey> key;
+    UMockdevIoctlBase* handler = nullptr;
+    bool plugged = false;
+    bool pulled = false;
+    int master = -1;        // the pty's master: one byte in it per queued report
+    int own = -1;           // the testbed's own open of the node: drains those bytes
+    std::size_t rings = 0;  // bytes in the pty
+    int watch = -1;         // of the node's opens
+    int repliesDelivered = 0;
+};
+
+// umockdev serves the nodes' reads and writes on a thread of its own; the
+// timers of devices that plug in or are pulled out later run on the
+// testbed's; the functions of testbed.h on their callers'. One lock guards
+// the devices and the events from all of them.
+std::mutex lock;
+UMockdevTestbed* testbed = nullptr;
+GMainContext* timers = nullptr;
+GMainLoop* loop = nullptr;
+std::thread timerThread;
+std::vector<std::unique_ptr<Device>> devices;
+std::vector<Event> events;
+int opens = -1;  // inotify: every open of a node is queued there at once
+
+void Record(const Device& device, EventKind kind, long result, const std::uint8_t* bytes,
+            std::size_t size) {
+    events.push_back({device.index, kind, result, std::vector<std::uint8_t>(bytes, bytes + size)});
+}
+
+// The opens queued since the last call, as events.
+void TakeOpens() {
+    alignas(inotify_event) char buffer[4096];
+    ssize_t got;
+    while ((got = read(opens, buffer, sizeof buffer)) > 0) {
+        for (ssize_t at = 0; at < got;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+            for (const auto& device : devices)
+                if (device->watch == event->wd) Record(*device, EventKind::Open, 0, nullptr, 0);
+            at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+        }
+    }
+}
+
+// Clients of other users must reach the testbed's sockets and files too.
+void OpenToEveryone() {
+    const std::string root = umockdev_testbed_get_root_dir(testbed);
+    chmod(root.c_str(), 0755);
+    std::error_code ignored;
+    for (const auto& entry :
+         std::filesystem::recursive_directory_iterator(root + "/ioctl", ignored))
+        if (entry.is_socket(ignored)) chmod(entry.path().c_str(), 0777);
+}
+
+// As many bytes in the pty as there are reports queued. A byte written to
+// the master reaches the node a moment later: it is waited for, so that a
+// client's poll() after its write sees the report.
+void SyncDoorbell(Device& device) {
+    if (!device.key || device.pulled) return;
+    const std::size_t queued = device.key->QueuedReplies();
+    const char bell = 'r';
+    for (; device.rings < queued; ++device.rings)
+        if (write(device.master, &bell, 1) != 1) break;
+    int arrived = 0;
+    for (int wait = 0; wait < 10000; ++wait) {
+        if (ioctl(device.own, FIONREAD, &arrived) != 0 ||
+            static_cast<std::size_t>(arrived) >= device.rings)
+            break;
+        usleep(100);
+    }
+    char drained;
+    for (; device.rings > queued; --device.rings)
+        if (read(device.own, &drained, 1) != 1) break;
+}
+
+void Pull(Device& device) {
+    if (!device.plugged || device.pulled) return;
+    device.pulled = true;
+    if (device.key) device.key->Unplug();
+    // Closing the master hangs the pty up; the testbed keeps the number.
+    const int null = open("/dev/null", O_RDWR | O_CLOEXEC);
+    dup2(null, device.master);
+    close(null);
+    close(device.own);
+    device.own = -1;
+    umockdev_testbed_remove_device(testbed, device.sysfs.hidrawSyspath.c_str());
+    umockdev_testbed_remove_device(testbed, device.sysfs.hidSyspath.c_str());
+}
+
+void SaveCells(const Device& device) {
+    std::string error;
+    if (!vkey::SaveKeyFile(device.options.keyFile, device.key->contents(), error))
+        g_printerr("virtual-hidraw: %s\n", error.c_str());
+}
+
+long Write(Device& device, const std::uint8_t* bytes, std::size_t size) {
+    if (device.pulled) return -ENODEV;
+    // The HID core takes any report; the key reads only whole ones that
+    // start with report ID 0, and ignores the rest.
+    if (!device.key || size != device.options.outputLength || bytes[0] != 0)
+        return static_cast<long>(size);
+    const auto cellsBefore = device.key->contents().cells;
+    if (!device.key->AcceptOutputReport(bytes, size)) {
+        if (!device.key->plugged()) Pull(device);
+        return -ENODEV;
+    }
+    if (!device.options.keyFile.empty() && device.key->contents().cells != cellsBefore)
+        SaveCells(device);
+    SyncDoorbell(device);
+    return static_cast<long>(size);
+}
+
+long Read(Device& device, std::uint8_t* buffer, std::size_t size) {
+    if (device.pulled) return -EIO;
+    if (!device.key) return -EAGAIN;
+    const std::size_t length = device.options.inputLength;
+    std::vector<std::uint8_t> report(length);
+    const bool taken = length > 0 && device.key->TakeInputReport(report.data(), length);
+    SyncDoorbell(device);
+    if (!taken) return -EAGAIN;
+    // hidraw gives the report without the report-ID byte, cut to the buffer.
+    std::size_t delivered = length - 1;
+    if (++device.repliesDelivered == device.options.shortReplyAfter + 1) --delivered;
+    delivered = std::min(delivered, size);
+    std::memcpy(buffer, report.data() + 1, delivered);
+    return static_cast<long>(delivered);
+}
+
+void Complete(UMockdevIoctlClient* client, long result) {
+    umockdev_ioctl_client_complete(client, result < 0 ? -1 : result, result < 0 ? -result : 0);
+}
+
+gboolean OnWrite(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer data) {
+    const std::lock_guard guard(lock);
+    TakeOpens();
+    Device& device = *static_cast<Device*>(data);
+    UMockdevIoctlData* arg = umockdev_ioctl_client_get_arg(client);
+    const long result = Write(device, arg->data, arg->data_len);
+    Record(device, EventKind::Write, result, arg->data, arg->data_len);
+    Complete(client, result);
+    return TRUE;
+}
+
+gboolean OnRead(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer data) {
+    const std::lock_guard guard(lock);
+    TakeOpens();
+    Device& device = *static_cast<Device*>(data);
+    UMockdevIoctlData* arg = umockdev_ioctl_client_get_arg(client);
+    std::vector<std::uint8_t> buffer(arg->data_len);
+    const long result = Read(device, buffer.data(), buffer.size());
+    if (result > 0) umockdev_ioctl_data_update(arg, 0, buffer.data(), static_cast<gint>(result));
+    Record(device, EventKind::Read, result, buffer.data(), result > 0 ? result : 0);
+    Complete(client, result);
+    return TRUE;
+}
+
+std::string PtyOf(const Device& device) {
+    std::error_code error;
+    return std::filesystem::read_symlink(TestbedRoot() + device.sysfs.node, error).string();
+}
+
+bool Plug(Device& device, std::string& error) {
+    GError* failure = nullptr;
+    if (!umockdev_testbed_add_from_string(testbed, device.sysfs.description.c_str(), &failure)) {
+        error = std::string("virtual-hidraw: ") + failure->message;
+        g_error_free(failure);
+        return false;
+    }
+    device.master = umockdev_testbed_get_dev_fd(testbed, device.sysfs.node.c_str());
+    termios raw{};
+    tcgetattr(device.master, &raw);
+    cfmakeraw(&raw);
+    tcsetattr(device.master, TCSANOW, &raw);
+    const std::string pty = PtyOf(device);
+    chmod(pty.c_str(), device.options.mode);
+    // Opened past umockdev's preload library, when this process runs under
+    // it: the library would otherwise pass this descriptor's reads and
+    // ioctls to a handler of its own.
+    device.own = static_cast<int>(
+        syscall(SYS_openat, AT_FDCWD, pty.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    if (device.own < 0 || (device.options.held && flock(device.own, LOCK_EX) != 0)) {
+        error = "virtual-hidraw: cannot open " + pty + ": " + std::strerror(errno);
+        return false;
+    }
+    device.watch = inotify_add_watch(opens, pty.c_str(), IN_OPEN);
+    device.handler = umockdev_ioctl_base_new();
+    g_signal_connect(device.handler, "handle-write", G_CALLBACK(OnWrite), &device);
+    g_signal_connect(device.handler, "handle-read", G_CALLBACK(OnRead), &device);
+    if (!umockdev_testbed_attach_ioctl(testbed, device.sysfs.node.c_str(), device.handler,
+                                       &failure)) {
+        error = std::string("virtual-hidraw: ") + failure->message;
+        g_error_free(failure);
+        return false;
+    }
+    OpenToEveryone();
+    device.plugged = true;
+    return true;
+}
+
+gboolean PlugWhenDue(gpointer data) {
+    const std::lock_guard guard(lock);
+    std::string error;
+    if (!Plug(*static_cast<Device*>(data), error)) g_printerr("%s\n", error.c_str());
+    return G_SOURCE_REMOVE;
+}
+
+gboolean PullWhenDue(gpointer data) {
+    const std::lock_guard guard(lock);
+    Pull(*static_cast<Device*>(data));
+    return G_SOURCE_REMOVE;
+}
+
+void AddTimer(int afterMs, GSourceFunc function, Device& device) {
+    GSource* timer = g_timeout_source_new(static_cast<guint>(afterMs));
+    g_source_set_callback(timer, function, &device, nullptr);
+    g_source_attach(timer, timers);
+    g_source_unref(timer);
+}
+
+}  // namespace
+
+bool StartTestbed(std::string& error) {
+    testbed = umockdev_testbed_new();
+    opens = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (!testbed || opens < 0) {
+        error = "virtual-hidraw: umockdev could not make its testbed";
+        return false;
+    }
+    OpenToEveryone();
+    timers = g_main_context_new();
+    loop = g_main_loop_new(timers, FALSE);
+    timerThread = std::thread([] {
+        g_main_context_push_thread_default(timers);
+        g_main_loop_run(loop);
+        g_main_context_pop_thread_default(timers);
+    });
+    return true;
+}
+
+void StopTestbed() {
+    if (!testbed) return;
+    // Quit from within the loop: it may not have started running yet.
+    GSource* quit = g_idle_source_new();
+    g_source_set_callback(
+        quit,
+        [](gpointer) -> gboolean {
+            g_main_loop_quit(loop);
+            return G_SOURCE_REMOVE;
+        },
+        nullptr, nullptr);
+    g_source_attach(quit, timers);
+    g_source_unref(quit);
+    timerThread.join();
+    g_main_loop_unref(loop);
+    g_main_context_unref(timers);
+    // umockdev's thread may be answering a client: the lock is not held
+    // while the handlers are detached and the testbed goes.
+    std::vector<std::unique_ptr<Device>> gone;
+    {
+        const std::lock_guard guard(lock);
+        gone.swap(devices);
+    }
+    for (auto& device : gone)
+        if (device->plugged)
+            umockdev_testbed_detach_ioctl(testbed, device->sysfs.node.c_str(), nullptr);
+    g_object_unref(testbed);
+    testbed = nullptr;
+    const std::lock_guard guard(lock);
+    for (auto& device : gone) {
+        if (device->own >= 0) close(device->own);
+        if (device->handler) g_object_unref(device->handler);
+    }
+    events.clear();
+    close(opens);
+    opens = -1;
+}
+
+int AddDevice(const DeviceOptions& options, std::string& error) {
+    auto device = std::make_unique<Device>();
+    device->options = options;
+    if (options.kind == DeviceKind::Key) {
+        vkey::KeyContents contents = options.contents;
+        if (!options.keyFile.empty()) {
+            const bool ready = options.newKeyFile
+                                   ? vkey::SaveKeyFile(options.keyFile, contents, error)
+                                   : vkey::LoadKeyFile(options.keyFile, contents, error);
+            if (!ready) {
+                error = "virtual-hidraw: " + error;
+                return -1;
+            }
+        }
+        vkey::DeviceConfig config;
+        config.vendorId = options.vendor;
+        config.productId = options.product;
+        config.inputReportLength = options.inputLength;
+        config.outputReportLength = options.outputLength;
+        device->key.emplace(contents, config);
+        if (options.unplugAfter != kNever) device->key->UnplugAfter(options.unplugAfter);
+        if (options.silentAfter != kNever) device->key->SilentAfter(options.silentAfter);
+    }
+    const std::lock_guard guard(lock);
+    device->index = static_cast<int>(devices.size());
+    device->sysfs = DescribeDevice(options, device->index);
+    devices.push_back(std::move(device));
+    if (options.plugAfterMs == 0 && !Plug(*devices.back(), error)) return -1;
+    return static_cast<int>(devices.size()) - 1;
+}
+
+void PlugLater() {
+    const std::lock_guard guard(lock);
+    for (auto& device : devices)
+        if (device->options.plugAfterMs > 0 && !device->plugged)
+            AddTimer(device->options.plugAfterMs, PlugWhenDue, *device);
+}
+
+void Unplug(int device, int afterMs) {
+    const std::lock_guard guard(lock);
+    if (afterMs == 0)
+        Pull(*devices.at(device));
+    else
+        AddTimer(afterMs, PullWhenDue, *devices.at(device));
+}
+
+bool Plugged(int device) {
+    const std::lock_guard guard(lock);
+    return devices.at(device)->plugged && !devices.at(device)->pulled;
+}
+
+vkey::KeyContents Contents(int device) {
+    const std::lock_guard guard(lock);
+    return devices.at(device)->key->contents();
+}
+
+std::string NodeOf(int device) {
+    return "/dev/hidraw" + std::to_string(device);
+}
+
+std::vector<Event> Events() {
+    const std::lock_guard guard(lock);
+    TakeOpens();
+    return events;
+}
+
+std::string EventLines() {
+    std::string lines;
+    for (const Event& event : Events()) {
+        lines += "hidraw" + std::to_string(event.device);
+        if (event.kind == EventKind::Open) {
+            lines += " open\n";
+            continue;
+        }
+        lines += event.kind == EventKind::Write ? " write " : " read ";
+        lines += event.result >= 0 ? std::to_string(event.result)
+                                   : std::string(strerrorname_np(static_cast<int>(-event.result)));
+        lines += "\n";
+    }
+    return lines;
+}
+
+std::string CellLines() {
+    const std::lock_guard guard(lock);
+    std::string lines;
+    for (const auto& device : devices) {
+        if (!device->key) continue;
+        const auto& cells = device->key->contents().cells;
+        lines += "hidraw" + std::to_string(device->index) + " " +
+                 vkey::Hex(cells.data(), cells.size()) + "\n";
+    }
+    return lines;
+}
+
+std::string TestbedRoot() {
+    return testbed ? umockdev_testbed_get_root_dir(testbed) : "";
+}
+
+}  // namespace vhidraw
