@@ -48,6 +48,7 @@ struct Device {
     std::size_t shortLength = 0;
     bool deliverShort = false;  // hand them over instead of dropping them
     int droppedReports = 0;     // short input reports dropped, as HID drops them
+    int foreignReplies = 0;     // foreign replies its timed faults sent
     // Where the key keeps its memory between runs; empty for none. Saved
     // after every report that changed a cell.
     std::string keyFile;
@@ -69,6 +70,13 @@ void Unplug(Device& device);
 void Replug(Device& device);
 // Hands the replies the key queued to every open handle of the device.
 void DeliverReplies(Device& device);
+// The replies the key queued, as the driver would deliver them (short ones
+// dropped unless the device hands them over); HandOver then gives one to
+// every open handle of the device.
+std::vector<std::vector<std::uint8_t>> TakeReplies(Device& device);
+void HandOver(Device& device, const std::vector<std::uint8_t>& report);
+// Takes the output report left waiting on `p` by a timed fault.
+void TakeHeldWrite(PipeInstance* p);
 // Takes the output reports left waiting while the key took none.
 void ResumeWrites(Device& device);
 // Handles open on the device now.
