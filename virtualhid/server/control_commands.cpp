@@ -9,7 +9,12 @@
 //           [file=PATH [new]]     the key's memory lives in a file: loaded from it
 //                                 (refused when the file is foreign, cut short or
 //                                 damaged), or with `new` made from the options and
-//                                 written to it; saved after every change of a cell
+//                                 written to it; refused when another server (or key)
+//                                 holds the file's lock (PATH.lock). Every change of
+//                                 a cell is saved before the key answers it; a write
+//                                 whose save fails is refused (the cell keeps its
+//                                 value, the echo differs), and the server's output
+//                                 says why
 //   add-device [vendor=HEX] [product=HEX] [input=N] [output=N] [unreadable]
 //                                 a device without the key's firmware -> ok <id>
 //                                 (input 4..65535 bytes, output 1..65535)
@@ -174,14 +179,16 @@ std::string AddKey(const Request& request) {
         !error.empty())
         return error;
     const std::string* file = request.Option("file");
+    vkey::KeyFileLock lock;
     if (file) {
         std::string error;
-        const bool made = request.Has("new") ? vkey::SaveKeyFile(*file, contents, error)
-                                             : vkey::LoadKeyFile(*file, contents, error);
+        const bool made = lock.Take(*file, error) &&
+                          (request.Has("new") ? vkey::SaveKeyFile(*file, contents, error)
+                                              : vkey::LoadKeyFile(*file, contents, error));
         if (!made) return "error " + error;
     }
     Device* device = AddDevice(servedInstance, false, contents, config);
-    if (file) device->keyFile = *file;
+    if (file) KeepMemoryIn(*device, *file, std::move(lock));
     return Ok(std::to_string(device->id));
 }
 

@@ -186,23 +186,12 @@ void OnConnected(PipeInstance* p) {
     }
 }
 
-// A key with a memory file keeps it up to date: the file always holds what
-// the key's cells hold, as a real key's memory does when it is pulled out.
-void KeepKeyFile(const Device& device, const vkey::KeyContents& before) {
-    if (device.keyFile.empty() || device.key.contents().cells == before.cells) return;
-    std::string error;
-    if (!vkey::SaveKeyFile(device.keyFile, device.key.contents(), error))
-        std::fprintf(stderr, "virtualhid-server: %s\n", error.c_str());
-}
-
 void OnOutputReport(PipeInstance* p, DWORD length) {
     Device& device = *p->device;
-    const vkey::KeyContents before = device.key.contents();
     if (!device.key.AcceptOutputReport(p->received.data(), length)) {
         if (!device.key.plugged()) Unplug(device);  // pulled out on this write
         return;
     }
-    KeepKeyFile(device, before);
     if (!HoldsReplies(device)) DeliverReplies(device);
 }
 
@@ -306,6 +295,21 @@ void RemoveDevice(int id) {
         devices.erase(it);
         return;
     }
+}
+
+void KeepMemoryIn(Device& device, const std::string& path, vkey::KeyFileLock lock) {
+    device.keyFile = path;
+    device.keyFileLock = std::move(lock);
+    // The file holds what the cells hold, as a real key's memory does when
+    // it is pulled out; a change that could not be saved is not made.
+    device.key.SetCellStore([&device](const vkey::KeyContents& after) {
+        std::string error;
+        if (vkey::SaveKeyFile(device.keyFile, after, error)) return true;
+        std::fprintf(stderr, "virtualhid-server: %s; device %d refuses the write\n", error.c_str(),
+                     device.id);
+        std::fflush(stderr);
+        return false;
+    });
 }
 
 void Unplug(Device& device) {
