@@ -10,9 +10,9 @@
 // exchange and a margin (3.1 s) in any case. Run from bin/ through the
 // tree's wine-run; the tests never run it. A full run takes about half an
 // hour (nearly every case costs a limit); a stride of n tries every n-th
-// exchange only.
+// exchange only, and an operation's or a fault's name runs only those.
 //
-//   freeze_benchmark [stride]
+//   freeze_benchmark [stride [operation [fault]]]
 #include <windows.h>
 
 #include <algorithm>
@@ -116,6 +116,7 @@ double Median(std::vector<double> times) {
 
 int main(int argc, char** argv) {
     const int stride = argc > 1 ? std::max(1, std::atoi(argv[1])) : 1;
+    const std::string onlyOperation = argc > 2 ? argv[2] : "", onlyFault = argc > 3 ? argv[3] : "";
     if (!server::Start(false)) {
         std::fprintf(stderr, "no virtual-key server\n");
         return 1;
@@ -126,6 +127,7 @@ int main(int argc, char** argv) {
     int overAll = 0;
     bool ok = true;
     for (const Operation& operation : kOperations) {
+        if (!onlyOperation.empty() && onlyOperation != operation.name) continue;
         std::vector<double> normal;
         for (int run = 0; ok && run < 5; ++run) {
             normal.push_back(Freeze(operation, nullptr, 0));
@@ -136,6 +138,7 @@ int main(int argc, char** argv) {
         std::printf("%-13s %-20s %5zu %10.0f %10.0f %12s\n", operation.name, "(none: normal)",
                     normal.size(), normalMs, *std::max_element(normal.begin(), normal.end()), "");
         for (const Fault& fault : kFaults) {
+            if (!onlyFault.empty() && onlyFault != fault.name) continue;
             std::vector<double> times;
             int worstAfter = 0, over = 0;
             for (int answered = 0; ok && answered < operation.exchanges; answered += stride) {
