@@ -63,10 +63,12 @@ check "nothing left running" nothing_left
 
 case_name="next run"
 before=$(cat "$key")
+chmod 644 "$key"  # as a run before key files were owner-only left it
 run --key-file "$key" --screenshot "$shot"
 check "exit 0" test $rc -eq 0
 check "takes the key of the last run" has "the key of the last run, memory in $key"
 check "the file is as the key left it" test "$before" = "$(cat "$key")"
+check "and its owner's only" test "$(stat -c %a "$key")" = 600
 
 case_name="a key in use"
 run --provisioned --key-file "$key" --screenshot "$shot"
