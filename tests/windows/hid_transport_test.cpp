@@ -36,6 +36,22 @@ DWORD WINAPI ReadCell41(void* elapsed) {
     return 0;
 }
 
+// ReadCell(41) on a thread; its milliseconds, or pulls the key out and fails
+// the test when it has not ended within 10 s.
+DWORD ReadCell41Within10s(const std::string& key) {
+    DWORD elapsed = 0;
+    HANDLE exchange = CreateThread(nullptr, 0, ReadCell41, &elapsed, 0, nullptr);
+    EXPECT_NE(nullptr, exchange);
+    if (!exchange) return 0;
+    if (WaitForSingleObject(exchange, 10000) != WAIT_OBJECT_0) {
+        ADD_FAILURE() << "the exchange did not end within 10 s: it has no limit";
+        Control("unplug " + key);
+        WaitForSingleObject(exchange, INFINITE);
+    }
+    CloseHandle(exchange);
+    return elapsed;
+}
+
 }  // namespace
 
 TEST_F(HidTransportTest, NoDeviceIsNotFound) {
@@ -192,23 +208,14 @@ TEST_F(HidTransportTest, KeyPulledOutWithItsReplyPendingFailsAtOnce) {
 // A key that stops taking output reports: the write waits out the same
 // limit as a read, is cancelled, and the link is lost; the key never sees
 // the report. Run on a thread of its own, so that a write without a limit
-// fails the test instead of hanging it (pulling the key frees the write).
+// fails the test instead of hanging it.
 TEST_F(HidTransportTest, KeyThatStopsTakingWritesCostsOneTimeout) {
     const std::string key = IdOf(Control("add-key key-password=abc"));
     ASSERT_EQ(0x81E1, OpenKey(8));
     ASSERT_EQ('a', ReadCell(40));
     const int taken = ListedCount(key, "reports");
     Control("hang-writes " + key + " on");
-
-    DWORD elapsed = 0;
-    HANDLE exchange = CreateThread(nullptr, 0, ReadCell41, &elapsed, 0, nullptr);
-    ASSERT_NE(nullptr, exchange);
-    if (WaitForSingleObject(exchange, 10000) != WAIT_OBJECT_0) {
-        ADD_FAILURE() << "the write has no time limit";
-        Control("unplug " + key);
-        WaitForSingleObject(exchange, INFINITE);
-    }
-    CloseHandle(exchange);
+    const DWORD elapsed = ReadCell41Within10s(key);
     EXPECT_TRUE(LastExchangeFailed());
     EXPECT_EQ(0, keyLink.linkState);
     EXPECT_GE(elapsed, 2900u);
@@ -252,4 +259,80 @@ TEST_F(HidTransportTest, StaleRepliesAreSkippedAndRefusedWritesShow) {
     ASSERT_EQ(118u, cells.size()) << cells;
     EXPECT_EQ("41", cells.substr(2 * 52, 2));
     EXPECT_EQ("00", cells.substr(2 * 53, 2)) << "a refused write keeps the cell";
+}
+
+// The timed faults of the key below cost no more than one limit of the
+// exchange (3 s from the start of its write). A transport that gave each
+// read a limit of its own would wait far longer: about 5 minutes for foreign
+// replies every 2.9 s (each read waits 2.9 s for a reply that does not
+// match, up to the reads' cap), 5.5 s for a write taken after 2.5 s, and it
+// would take a reply that comes after the limit. Each exchange runs on a
+// thread of its own, so that a transport without one limit fails the test
+// instead of hanging it (pulling the key out ends the exchange).
+TEST_F(HidTransportTest, ForeignRepliesEvery2900MsToASilentKeyCostOneLimit) {
+    const std::string key = IdOf(Control("add-key key-password=abc"));
+    ASSERT_EQ(0x81E1, OpenKey(8));
+    ASSERT_EQ('a', ReadCell(40));
+    Control("silent " + key + " on");
+    Control("foreign-every " + key + " 2900");
+    const DWORD elapsed = ReadCell41Within10s(key);
+    EXPECT_TRUE(LastExchangeFailed());
+    EXPECT_EQ(0, keyLink.linkState);
+    EXPECT_GE(elapsed, 2900u);
+    EXPECT_LT(elapsed, 4000u);
+    EXPECT_GE(ListedCount(key, "foreign-replies"), 1) << "no foreign reply came";
+
+    Control("foreign-every " + key + " 0");
+    Control("silent " + key + " off");
+    EXPECT_EQ('b', ReadCell(41));
+    EXPECT_FALSE(LastExchangeFailed());
+}
+
+// The write is taken 2.5 s after it was made, and no reply follows: the
+// read gets what is left of the limit, not a limit of its own.
+TEST_F(HidTransportTest, WriteTakenLateAndNoReplyCostOneLimit) {
+    const std::string key = IdOf(Control("add-key key-password=abc"));
+    ASSERT_EQ(0x81E1, OpenKey(8));
+    ASSERT_EQ('a', ReadCell(40));
+    const int taken = ListedCount(key, "reports");
+    Control("late-write-after " + key + " 0 2500");
+    Control("silent-after " + key + " 0");
+    const DWORD elapsed = ReadCell41Within10s(key);
+    EXPECT_TRUE(LastExchangeFailed());
+    EXPECT_GE(elapsed, 2900u);
+    EXPECT_LT(elapsed, 4000u);
+    EXPECT_EQ(taken + 1, ListedCount(key, "reports")) << "the write was taken, late";
+
+    Control("silent " + key + " off");
+    EXPECT_EQ('b', ReadCell(41));
+    EXPECT_FALSE(LastExchangeFailed());
+}
+
+// The reply comes late, after 30 foreign ones: within the limit it is the
+// exchange's answer; after the limit it is never taken.
+TEST_F(HidTransportTest, LateReplyAfterForeignOnesCountsOnlyWithinTheLimit) {
+    const struct {
+        DWORD lateMs;
+        bool answered;
+    } cases[] = {{2900, true}, {5000, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "reply " << c.lateMs << " ms late");
+        Control("clear");
+        const std::string key = IdOf(Control("add-key key-password=abc"));
+        ASSERT_EQ(0x81E1, OpenKey(8));
+        ASSERT_EQ('a', ReadCell(40));
+        Control("late-reply-after " + key + " 0 " + std::to_string(c.lateMs) + " foreign=30");
+        std::uint8_t answer = 0;
+        const DWORD elapsed = Elapsed([&answer] { answer = ReadCell(41); });
+        EXPECT_EQ(!c.answered, LastExchangeFailed());
+        if (c.answered) {
+            EXPECT_EQ('b', answer);
+            EXPECT_GE(elapsed, c.lateMs - 100);
+            EXPECT_EQ(30, ListedCount(key, "foreign-replies")) << "all came before the reply";
+        } else {
+            EXPECT_GE(elapsed, 2900u);
+            EXPECT_GE(ListedCount(key, "foreign-replies"), 1);
+        }
+        EXPECT_LT(elapsed, 4000u);
+    }
 }
