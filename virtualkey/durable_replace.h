@@ -10,9 +10,10 @@ namespace vkey {
 // writable by its owner only), flushes it to the disk, renames it over
 // `path` and flushes the folder, so that after a crash `path` holds either
 // its old text or `text`, and a save that returned true is on the disk.
-// False when a step fails: `reason` says which step on which file and the
-// system's reason, the aside file is removed, and unless the last step (the
-// folder's flush) failed `path` is as it was.
+// False when a step up to the rename fails: `reason` says which step on
+// which file and the system's reason, the aside file is removed and `path`
+// is as it was. Once renamed the save stands, even when the folder cannot be
+// flushed (then a crash could at most bring the old text back).
 //
 // On Windows the rename asks for write-through (MOVEFILE_WRITE_THROUGH);
 // Wine renames with a plain rename(2) whatever the flags, so the folder is
