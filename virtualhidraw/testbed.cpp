@@ -21,6 +21,7 @@
 #include <thread>
 
 #include "key_file.h"
+#include "key_file_lock.h"
 #include "sysfs_description.h"
 
 namespace vhidraw {
@@ -32,6 +33,7 @@ struct Device {
     DeviceOptions options;
     SysfsDevice sysfs;
     std::optional<vkey::VirtualKey> key;
+    vkey::KeyFileLock keyFileLock;  // held while the key is served from its file
     UMockdevIoctlBase* handler = nullptr;
     bool plugged = false;
     bool pulled = false;
@@ -119,25 +121,16 @@ void Pull(Device& device) {
     umockdev_testbed_remove_device(testbed, device.sysfs.hidSyspath.c_str());
 }
 
-void SaveCells(const Device& device) {
-    std::string error;
-    if (!vkey::SaveKeyFile(device.options.keyFile, device.key->contents(), error))
-        g_printerr("virtual-hidraw: %s\n", error.c_str());
-}
-
 long Write(Device& device, const std::uint8_t* bytes, std::size_t size) {
     if (device.pulled) return -ENODEV;
     // The HID core takes any report; the key reads only whole ones that
     // start with report ID 0, and ignores the rest.
     if (!device.key || size != device.options.outputLength || bytes[0] != 0)
         return static_cast<long>(size);
-    const auto cellsBefore = device.key->contents().cells;
     if (!device.key->AcceptOutputReport(bytes, size)) {
         if (!device.key->plugged()) Pull(device);
         return -ENODEV;
     }
-    if (!device.options.keyFile.empty() && device.key->contents().cells != cellsBefore)
-        SaveCells(device);
     SyncDoorbell(device);
     return static_cast<long>(size);
 }
@@ -313,9 +306,10 @@ int AddDevice(const DeviceOptions& options, std::string& error) {
     if (options.kind == DeviceKind::Key) {
         vkey::KeyContents contents = options.contents;
         if (!options.keyFile.empty()) {
-            const bool ready = options.newKeyFile
-                                   ? vkey::SaveKeyFile(options.keyFile, contents, error)
-                                   : vkey::LoadKeyFile(options.keyFile, contents, error);
+            const bool ready =
+                device->keyFileLock.Take(options.keyFile, error) &&
+                (options.newKeyFile ? vkey::SaveKeyFile(options.keyFile, contents, error)
+                                    : vkey::LoadKeyFile(options.keyFile, contents, error));
             if (!ready) {
                 error = "virtual-hidraw: " + error;
                 return -1;
@@ -327,6 +321,16 @@ int AddDevice(const DeviceOptions& options, std::string& error) {
         config.inputReportLength = options.inputLength;
         config.outputReportLength = options.outputLength;
         device->key.emplace(contents, config);
+        if (!options.keyFile.empty()) {
+            // The file holds what the cells hold; a change that cannot be
+            // saved is not made, and the key refuses the write.
+            device->key->SetCellStore([path = options.keyFile](const vkey::KeyContents& after) {
+                std::string why;
+                if (vkey::SaveKeyFile(path, after, why)) return true;
+                g_printerr("virtual-hidraw: %s; the key refuses the write\n", why.c_str());
+                return false;
+            });
+        }
         if (options.unplugAfter != kNever) device->key->UnplugAfter(options.unplugAfter);
         if (options.silentAfter != kNever) device->key->SilentAfter(options.silentAfter);
     }

@@ -2,16 +2,8 @@
 #include "key_file.h"
 
 #include <cstdio>
-#include <filesystem>
-#include <system_error>
 
-#ifdef _WIN32
-#include <io.h>
-#define KEYFILE_SYNC(fd) _commit(fd)
-#else
-#include <unistd.h>
-#define KEYFILE_SYNC(fd) fsync(fd)
-#endif
+#include "durable_replace.h"
 
 namespace vkey {
 
@@ -158,17 +150,9 @@ bool LoadKeyFile(const std::string& path, KeyContents& contents, std::string& er
 }
 
 bool SaveKeyFile(const std::string& path, const KeyContents& contents, std::string& error) {
-    const std::string text = FormatKeyFile(contents);
-    const std::string aside = path + ".new";
-    std::FILE* file = std::fopen(aside.c_str(), "wb");
-    bool written = file && std::fwrite(text.data(), 1, text.size(), file) == text.size() &&
-                   std::fflush(file) == 0 && KEYFILE_SYNC(fileno(file)) == 0;
-    if (file) written = std::fclose(file) == 0 && written;
-    std::error_code renamed;
-    if (written) std::filesystem::rename(aside, path, renamed);
-    if (written && !renamed) return true;
-    std::remove(aside.c_str());
-    error = "cannot write the virtual key file " + path;
+    std::string reason;
+    if (ReplaceFileDurably(path, FormatKeyFile(contents), reason)) return true;
+    error = "cannot write the virtual key file " + path + " (" + reason + ")";
     return false;
 }
 

@@ -40,9 +40,12 @@ KeyFileError ParseKeyFile(std::string_view text, KeyContents& contents);
 // file, and `contents` is left as it was.
 bool LoadKeyFile(const std::string& path, KeyContents& contents, std::string& error);
 
-// Writes the file beside `path`, then renames it over `path`, so that the
-// file is always either the old memory or the new, never half of each. On
-// failure `error` names the file and the old file is left as it was.
+// Writes the file beside `path`, then renames it over `path`, durably and
+// readable by its owner only (ReplaceFileDurably), so that the file is
+// always either the old memory or the new, never half of each. On failure
+// `error` names the file and says why, and the old file is left as it was
+// (unless only the last step failed, the flush of the folder after the
+// rename: the new memory is then in place but maybe not yet on the disk).
 bool SaveKeyFile(const std::string& path, const KeyContents& contents, std::string& error);
 
 }  // namespace vkey

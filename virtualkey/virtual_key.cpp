@@ -92,15 +92,26 @@ std::uint8_t VirtualKey::Answer(const DecodedFrame& frame) {
             return frame.address < kCellCount ? contents_.cells[frame.address] : 0;
         case FrameKind::WriteCell:
             if (frame.address >= kCellCount) return 0;
-            if (refuseAll_ || refused_[frame.address])
+            if (refuseAll_ || refused_[frame.address] || !StoreCell(frame.address, frame.value))
                 return static_cast<std::uint8_t>(~frame.value);
-            contents_.cells[frame.address] = frame.value;
             return frame.value;  // the key echoes the value it stored
         case FrameKind::ReadSerial:
             return contents_.serial[frame.serialIndex - 1];
         default:
             return 0;
     }
+}
+
+// Stores the value once the cell store has kept it; false, with the cell as
+// it was, when the store could not.
+bool VirtualKey::StoreCell(std::uint8_t address, std::uint8_t value) {
+    if (store_ && contents_.cells[address] != value) {
+        KeyContents after = contents_;
+        after.cells[address] = value;
+        if (!store_(after)) return false;
+    }
+    contents_.cells[address] = value;
+    return true;
 }
 
 void VirtualKey::Queue(std::uint8_t sequence, std::uint8_t answer) {

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string_view>
 #include <vector>
 
@@ -89,6 +90,14 @@ public:
     void RefuseWritesTo(std::uint8_t address) { refused_[address % kCellCount] = true; }
     void RefuseAllWrites(bool on) { refuseAll_ = on; }
 
+    // Where the key keeps its memory (a file, between runs). A write that
+    // changes a cell is stored only once the store has kept the cells with
+    // that change; a store that cannot keep them refuses the write as a
+    // refused cell does: the cell keeps its old value and the echo differs.
+    // Without a store every write is kept.
+    using CellStore = std::function<bool(const KeyContents& after)>;
+    void SetCellStore(CellStore store) { store_ = std::move(store); }
+
     // Inspection.
     bool plugged() const { return plugged_; }
     bool takingWrites() const { return takingWrites_; }
@@ -105,6 +114,7 @@ private:
         faultCountdown_ = -1;
     }
     std::uint8_t Answer(const DecodedFrame& frame);
+    bool StoreCell(std::uint8_t address, std::uint8_t value);
     void Queue(std::uint8_t sequence, std::uint8_t answer);
     std::uint8_t NextNoise();
 
@@ -122,6 +132,7 @@ private:
     bool plugged_ = true, silent_ = false, foreignOnly_ = false, refuseAll_ = false;
     bool takingWrites_ = true;
     std::array<bool, kCellCount> refused_{};
+    CellStore store_;
 };
 
 }  // namespace vkey

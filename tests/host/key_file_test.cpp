@@ -1,7 +1,12 @@
-// The virtual key's memory file: what it keeps, what it refuses, and that a
-// save never leaves a half-written file behind.
+// The virtual key's memory file: what it keeps, what it refuses, that a
+// save never leaves a half-written file behind, says why it failed, and
+// makes the file its owner's only.
 #include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -125,23 +130,104 @@ TEST_F(KeyFileTest, ForeignFilesAreRefusedAsSuch) {
     EXPECT_NE(std::string::npos, message.find("cannot be read"));
 }
 
-TEST_F(KeyFileTest, AFailedSaveLeavesTheOldFile) {
+// A save that fails says which file and why, leaves the old file as it was
+// and nothing beside it. (A folder made read-only would not do: root writes
+// there anyway.)
+TEST_F(KeyFileTest, AFailedSaveSaysWhyAndLeavesTheOldFile) {
+    const struct {
+        const char* name;
+        const char* path;  // below the test's folder
+        void (*fault)(const fs::path& dir);
+        const char* reason;
+    } cases[] = {
+        {"the place beside the file is taken", "key",
+         [](const fs::path& dir) { fs::create_directories(dir / "key.new" / "blocker"); },
+         "cannot create"},
+        {"the folder is gone", "gone/key",
+         [](const fs::path& dir) { fs::remove_all(dir / "gone"); }, "No such file or directory"},
+        {"the folder is a file", "plain/key",
+         [](const fs::path& dir) {
+             fs::remove_all(dir / "plain");
+             std::ofstream(dir / "plain") << "not a folder";
+         },
+         "Not a directory"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = PathOf(c.path);
+        fs::create_directories(fs::path(path).parent_path());
+        std::string error;
+        ASSERT_TRUE(vkey::SaveKeyFile(path, Sample(), error)) << error;
+        const std::string before = Read(path);
+        c.fault(dir_);
+
+        vkey::KeyContents changed = Sample();
+        changed.cells[40] = '9';
+        EXPECT_FALSE(vkey::SaveKeyFile(path, changed, error));
+        EXPECT_NE(std::string::npos, error.find("cannot write the virtual key file " + path))
+            << error;
+        EXPECT_NE(std::string::npos, error.find(c.reason)) << error;
+        if (fs::is_regular_file(path)) {
+            EXPECT_EQ(before, Read(path));
+        }
+        EXPECT_FALSE(fs::is_regular_file(path + ".new")) << "nothing left beside it";
+    }
+}
+
+// The file holds passwords: it is made readable and writable by its owner
+// only, whatever the umask, and so is every later save, even when a crash
+// left a file beside it with another mode.
+TEST_F(KeyFileTest, TheFileIsItsOwnersOnly) {
+    const mode_t umaskBefore = umask(0);
     std::string error;
     const std::string path = PathOf("key");
+    const bool saved = vkey::SaveKeyFile(path, Sample(), error);
+    std::ofstream(path + ".new") << "left by a crash";
+    fs::permissions(path + ".new", fs::perms::all);
+    const bool savedAgain = vkey::SaveKeyFile(path, Sample(), error);
+    umask(umaskBefore);
+    ASSERT_TRUE(saved && savedAgain) << error;
+    EXPECT_EQ(fs::perms::owner_read | fs::perms::owner_write,
+              fs::status(path).permissions() & fs::perms::all);
+}
+
+// A full disk: a tiny tmpfs, filled up. Needs the right to mount (root).
+class FullDiskTest : public KeyFileTest {
+protected:
+    void SetUp() override {
+        KeyFileTest::SetUp();
+        full_ = dir_ / "full";
+        fs::create_directory(full_);
+        if (mount("keyfile-test", full_.c_str(), "tmpfs", 0, "size=64k") != 0)
+            GTEST_SKIP() << "cannot mount a tmpfs here: " << std::strerror(errno);
+        mounted_ = true;
+    }
+    void TearDown() override {
+        if (mounted_) umount2(full_.c_str(), MNT_DETACH);
+        KeyFileTest::TearDown();
+    }
+    fs::path full_;
+    bool mounted_ = false;
+};
+
+TEST_F(FullDiskTest, ASaveOnAFullDiskFailsAndLeavesTheOldFile) {
+    std::string error;
+    const std::string path = (full_ / "key").string();
     ASSERT_TRUE(vkey::SaveKeyFile(path, Sample(), error)) << error;
     const std::string before = Read(path);
-
-    // The place beside the file cannot be written: the save fails whole.
-    fs::create_directory(path + ".new");
-    fs::create_directory(path + ".new/blocker");
+    {
+        std::ofstream filler(full_ / "filler", std::ios::binary);
+        const std::string block(4096, 'x');
+        for (int i = 0; i < 64 && filler.write(block.data(), block.size()).flush(); ++i) {
+        }
+    }
     vkey::KeyContents changed = Sample();
     changed.cells[40] = '9';
     EXPECT_FALSE(vkey::SaveKeyFile(path, changed, error));
-    EXPECT_NE(std::string::npos, error.find(path));
+    EXPECT_NE(std::string::npos, error.find(path)) << error;
+    EXPECT_NE(std::string::npos, error.find("No space left on device")) << error;
     EXPECT_EQ(before, Read(path));
-
-    EXPECT_FALSE(vkey::SaveKeyFile(PathOf("no-such-dir/key"), Sample(), error));
-    EXPECT_NE(std::string::npos, error.find("no-such-dir/key"));
+    EXPECT_FALSE(fs::exists(path + ".new"));
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <set>
+#include <vector>
 
 #include "virtual_key.h"
 
@@ -204,4 +205,57 @@ TEST(VirtualKeyTest, KeepsAtMost32RepliesDroppingTheOldest) {
     for (int i = 0; i < 40; ++i) Send(key, Frame(static_cast<std::uint8_t>(i), 0x80, 0, 0));
     EXPECT_EQ(8, Take(key).sequence);
     EXPECT_EQ(31u, key.QueuedReplies());
+}
+
+// A key that keeps its memory in a store (a file) stores a write only once
+// the store has kept the cells with it. A store that cannot keep them
+// refuses the write before the key answers: the cell keeps its old value,
+// and the key answers with an echo that differs, as for a refused cell.
+TEST(VirtualKeyTest, AWriteTheCellStoreCannotKeepIsRefused) {
+    vkey::VirtualKey key(vkey::ProvisionedContents({1, 2, 3, 4}, "pw", "id", "login"));
+    std::vector<vkey::KeyContents> kept;
+    bool keeps = true;
+    key.SetCellStore([&](const vkey::KeyContents& after) {
+        kept.push_back(after);
+        return keeps;
+    });
+    const struct {
+        const char* what;
+        bool keeps;
+        std::uint8_t address, value;
+        bool stored;        // the cell holds the value afterwards
+        std::size_t asked;  // times the store was asked, in all
+    } writes[] = {
+        {"a change the store keeps", true, 28, 'X', true, 1},
+        {"a change the store cannot keep", false, 29, 'Y', false, 2},
+        {"the same value again: nothing to keep", false, 28, 'X', true, 2},
+        {"the store keeps again", true, 29, 'Y', true, 3},
+    };
+    std::uint8_t sequence = 1;
+    for (const auto& write : writes) {
+        SCOPED_TRACE(write.what);
+        keeps = write.keeps;
+        const std::uint8_t before = key.contents().cells[write.address];
+        ASSERT_TRUE(Send(key, Frame(sequence, 0xC0, write.address - 0x60, write.value)));
+        const Reply reply = Take(key);
+        EXPECT_TRUE(reply.arrived) << "the key answers either way";
+        EXPECT_EQ(sequence, reply.sequence);
+        EXPECT_EQ(write.stored, reply.answer == write.value) << "the echo tells";
+        EXPECT_EQ(write.stored ? write.value : before, key.contents().cells[write.address]);
+        ASSERT_EQ(write.asked, kept.size());
+        ++sequence;
+    }
+    // What the store was asked to keep: the cells with each change, and
+    // nothing else changed.
+    vkey::KeyContents expected = vkey::ProvisionedContents({1, 2, 3, 4}, "pw", "id", "login");
+    expected.cells[28] = 'X';
+    EXPECT_EQ(expected.cells, kept[0].cells);
+    expected.cells[29] = 'Y';
+    EXPECT_EQ(expected.cells, kept[1].cells);
+    EXPECT_EQ(expected.cells, key.contents().cells);
+
+    // Reads never ask the store.
+    ASSERT_TRUE(Send(key, Frame(sequence, 0x80, 29 - 0x60, 0)));
+    EXPECT_EQ('Y', Take(key).answer);
+    EXPECT_EQ(3u, kept.size());
 }

@@ -28,3 +28,16 @@ inline int ListedCount(const std::string& id, const std::string& name) {
     }
     return -1;
 }
+
+// The device's path, as the device-installation services give it to the
+// program: the second word of its line of the "list" reply.
+inline std::string ListedPath(const std::string& id) {
+    std::istringstream lines(Control("list"));
+    std::string line;
+    while (std::getline(lines, line)) {
+        std::istringstream words(line);
+        std::string first, path;
+        if (words >> first >> path && first == id) return path;
+    }
+    return {};
+}

@@ -29,6 +29,7 @@ protected:
     static void TearDownTestSuite() { EXPECT_TRUE(server::Stop()) << "the server did not end"; }
     void SetUp() override {
         Control("clear");
+        ChooseKeyPath("");  // the first key found, whatever a test before chose
         // No key opened at the start: with no device listed, the discovery
         // finds nothing. (It closes nothing either: handles an earlier test
         // left open stay open, on devices that are gone, until the next

@@ -1,10 +1,13 @@
 // Starts a virtual-key server of this process's own and talks to its control
 // channel, for the Windows tests and benchmarks. The executable must run from
-// bin/, beside the server and the stand-in hid.dll and setupapi.dll.
+// bin/, beside the server and the stand-in hid.dll and setupapi.dll. The
+// server's output goes to a log that the tests can read (Log), and that is
+// copied to this process's error output when the server ends.
 #pragma once
 
 #include <windows.h>
 
+#include <cstdio>
 #include <sstream>
 #include <string>
 
@@ -22,6 +25,29 @@ inline PROCESS_INFORMATION& Process() {
     return process;
 }
 
+inline const std::string& LogPath() {
+    static const std::string path = [] {
+        char folder[MAX_PATH] = {};
+        GetTempPathA(sizeof folder, folder);
+        return std::string(folder) + "virtualhid-" + Instance() + ".log";
+    }();
+    return path;
+}
+
+// What the server has written to its output so far.
+inline std::string Log() {
+    std::string text;
+    HANDLE log = CreateFileA(LogPath().c_str(), GENERIC_READ,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                             OPEN_EXISTING, 0, nullptr);
+    if (log == INVALID_HANDLE_VALUE) return text;
+    char chunk[4096];
+    for (DWORD got = 0; ReadFile(log, chunk, sizeof chunk, &got, nullptr) && got > 0;)
+        text.append(chunk, got);
+    CloseHandle(log);
+    return text;
+}
+
 // Ends the server by its process handle and forgets it; true when it has
 // ended.
 inline bool End() {
@@ -35,6 +61,9 @@ inline bool End() {
     CloseHandle(process.hProcess);
     CloseHandle(process.hThread);
     process = PROCESS_INFORMATION{};
+    const std::string log = Log();
+    if (!log.empty()) std::fprintf(stderr, "%s", log.c_str());
+    DeleteFileA(LogPath().c_str());
     return ended;
 }
 
@@ -45,11 +74,20 @@ inline bool Start(bool checkHeap = true) {
     SetEnvironmentVariableA("VIRTUALHID_INSTANCE", Instance().c_str());
     SetEnvironmentVariableA("VIRTUALHID_PAGE_HEAP", checkHeap ? "1" : nullptr);  // for the server
     std::string command = "virtualhid-server.exe " + Instance();
+    SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
+    HANDLE log = CreateFileA(LogPath().c_str(), GENERIC_WRITE,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &inherited,
+                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (log == INVALID_HANDLE_VALUE) return false;
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
-    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &Process()))
-        return false;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = log;
+    startup.hStdError = log;
+    const bool started = CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                        nullptr, &startup, &Process());
+    CloseHandle(log);
+    if (!started) return false;
     std::string reply;
     for (const DWORD start = GetTickCount(); GetTickCount() - start < 5000;) {
         if (vhid::ControlRequest(Instance(), "list", reply)) return vhid::ReplyOk(reply);

@@ -9,7 +9,12 @@
 //           [file=PATH [new]]     the key's memory lives in a file: loaded from it
 //                                 (refused when the file is foreign, cut short or
 //                                 damaged), or with `new` made from the options and
-//                                 written to it; saved after every change of a cell
+//                                 written to it; refused when another server (or key)
+//                                 holds the file's lock (PATH.lock). Every change of
+//                                 a cell is saved before the key answers it; a write
+//                                 whose save fails is refused (the cell keeps its
+//                                 value, the echo differs), and the server's output
+//                                 says why
 //   add-device [vendor=HEX] [product=HEX] [input=N] [output=N] [unreadable]
 //                                 a device without the key's firmware -> ok <id>
 //                                 (input 4..65535 bytes, output 1..65535)
@@ -25,6 +30,16 @@
 //   deliver-short <id> on|off     hands short replies over instead (a driver that would)
 //   refuse-writes <id> on|off     writes answered with a different echo
 //   unplug-after <id> <n>         pulled out on the write after n more
+//   foreign-every <id> <ms>       a foreign reply (a sequence number no exchange waits
+//                                 for) to every open handle every ms, from now on;
+//                                 0 stops them
+//   late-write-after <id> <n> <ms>
+//                                 takes n more output reports at once, the one after
+//                                 only ms after it came (its write waits that long)
+//   late-reply-after <id> <n> <ms> [foreign=K]
+//                                 the reply to the report after n more comes ms late,
+//                                 after K foreign replies spread evenly over the wait
+//                                 The timed faults end when the key is pulled out.
 //   cells <id>                    the 59 cells in hex
 //   handles <id>                  handles open now, handles ever opened
 //   removal-error [1167|pipe]     how reads and writes on a pulled key's handles fail:
@@ -43,6 +58,7 @@
 
 #include "device_pipes.h"
 #include "key_file.h"
+#include "timed_faults.h"
 #include "vhid_names.h"
 
 namespace vhid {
@@ -117,11 +133,11 @@ std::string DeviceLine(const Device& device) {
     char line[512];
     std::snprintf(line, sizeof line,
                   "%d %s%s vendor=%04x product=%04x input=%u output=%u plugged=%d handles=%d "
-                  "opens=%d reports=%d refused=%d dropped=%d%s",
+                  "opens=%d reports=%d refused=%d dropped=%d foreign-replies=%d%s",
                   device.id, kPipeRoot, device.name.c_str(), config.vendorId, config.productId,
                   config.inputReportLength, config.outputReportLength, device.plugged ? 1 : 0,
                   OpenHandles(device), device.opens, device.key.exchanges(), device.refusedReports,
-                  device.droppedReports, device.foreign ? " foreign" : "");
+                  device.droppedReports, device.foreignReplies, device.foreign ? " foreign" : "");
     return line;
 }
 
@@ -163,14 +179,16 @@ std::string AddKey(const Request& request) {
         !error.empty())
         return error;
     const std::string* file = request.Option("file");
+    vkey::KeyFileLock lock;
     if (file) {
         std::string error;
-        const bool made = request.Has("new") ? vkey::SaveKeyFile(*file, contents, error)
-                                             : vkey::LoadKeyFile(*file, contents, error);
+        const bool made = lock.Take(*file, error) &&
+                          (request.Has("new") ? vkey::SaveKeyFile(*file, contents, error)
+                                              : vkey::LoadKeyFile(*file, contents, error));
         if (!made) return "error " + error;
     }
     Device* device = AddDevice(servedInstance, false, contents, config);
-    if (file) device->keyFile = *file;
+    if (file) KeepMemoryIn(*device, *file, std::move(lock));
     return Ok(std::to_string(device->id));
 }
 
@@ -213,6 +231,8 @@ std::string OnDevice(const Request& request) {
     Device* device = FindDevice(std::atoi(request.words[1].c_str()));
     if (!device) return "error no such device";
     const std::string argument = request.words.size() > 2 ? request.words[2] : "";
+    const DWORD milliseconds =
+        request.words.size() > 3 ? std::strtoul(request.words[3].c_str(), nullptr, 10) : 0;
     vkey::VirtualKey& key = device->key;
     if (command == "remove") {
         RemoveDevice(device->id);
@@ -243,6 +263,13 @@ std::string OnDevice(const Request& request) {
         key.RefuseAllWrites(On(argument));
     } else if (command == "unplug-after") {
         key.UnplugAfter(std::atoi(argument.c_str()));
+    } else if (command == "foreign-every") {
+        SendForeignRepliesEvery(*device, std::strtoul(argument.c_str(), nullptr, 10));
+    } else if (command == "late-write-after") {
+        TakeWriteLate(*device, std::atoi(argument.c_str()), milliseconds);
+    } else if (command == "late-reply-after") {
+        DeliverRepliesLate(*device, std::atoi(argument.c_str()), milliseconds,
+                           static_cast<int>(request.Number("foreign", 0)));
     } else if (command == "cells") {
         return Ok(Hex(key.contents().cells.data(), key.contents().cells.size()));
     } else if (command == "handles") {

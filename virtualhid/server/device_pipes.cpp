@@ -19,6 +19,7 @@
 #include <cstdio>
 
 #include "key_file.h"
+#include "timed_faults.h"
 #include "vhid_names.h"
 
 namespace vhid {
@@ -46,6 +47,7 @@ std::vector<PipeInstance*>& OwnerList(PipeInstance& p) {
 // Closes the instance; it is freed once its last operation has come back
 // and its completion has been handled.
 void Retire(PipeInstance* p) {
+    ForgetInstance(p);
     auto& list = OwnerList(*p);
     list.erase(std::remove(list.begin(), list.end(), p), list.end());
     p->device = nullptr;
@@ -138,8 +140,9 @@ void WaitForMessage(PipeInstance* p) {
     Drop(p);
 }
 
-// A message has come on a device handle: taken, refused or left waiting.
-void TakeMessage(PipeInstance* p) {
+// A message has come on a device handle: taken, refused or left waiting
+// (while the key takes no writes, or when a timed fault takes it later).
+void TakeMessage(PipeInstance* p, bool mayHold = true) {
     Device& device = *p->device;
     if (!device.key.takingWrites()) {
         p->parked = true;
@@ -153,7 +156,7 @@ void TakeMessage(PipeInstance* p) {
     } else if (messageLength != device.key.config().outputReportLength) {
         ++device.refusedReports;
         Drop(p);  // fails the client's pending write
-    } else {
+    } else if (!mayHold || !HoldsWrite(p)) {
         StartRead(p, messageLength);
     }
 }
@@ -183,24 +186,13 @@ void OnConnected(PipeInstance* p) {
     }
 }
 
-// A key with a memory file keeps it up to date: the file always holds what
-// the key's cells hold, as a real key's memory does when it is pulled out.
-void KeepKeyFile(const Device& device, const vkey::KeyContents& before) {
-    if (device.keyFile.empty() || device.key.contents().cells == before.cells) return;
-    std::string error;
-    if (!vkey::SaveKeyFile(device.keyFile, device.key.contents(), error))
-        std::fprintf(stderr, "virtualhid-server: %s\n", error.c_str());
-}
-
 void OnOutputReport(PipeInstance* p, DWORD length) {
     Device& device = *p->device;
-    const vkey::KeyContents before = device.key.contents();
     if (!device.key.AcceptOutputReport(p->received.data(), length)) {
         if (!device.key.plugged()) Unplug(device);  // pulled out on this write
         return;
     }
-    KeepKeyFile(device, before);
-    DeliverReplies(device);
+    if (!HoldsReplies(device)) DeliverReplies(device);
 }
 
 void OnDeviceRead(PipeInstance* p, bool ok, DWORD length) {
@@ -305,7 +297,23 @@ void RemoveDevice(int id) {
     }
 }
 
+void KeepMemoryIn(Device& device, const std::string& path, vkey::KeyFileLock lock) {
+    device.keyFile = path;
+    device.keyFileLock = std::move(lock);
+    // The file holds what the cells hold, as a real key's memory does when
+    // it is pulled out; a change that could not be saved is not made.
+    device.key.SetCellStore([&device](const vkey::KeyContents& after) {
+        std::string error;
+        if (vkey::SaveKeyFile(device.keyFile, after, error)) return true;
+        std::fprintf(stderr, "virtualhid-server: %s; device %d refuses the write\n", error.c_str(),
+                     device.id);
+        std::fflush(stderr);
+        return false;
+    });
+}
+
 void Unplug(Device& device) {
+    ForgetDevice(device);
     device.plugged = false;
     device.key.Unplug();
     while (!device.instances.empty()) Retire(device.instances.back());
@@ -318,7 +326,8 @@ void Replug(Device& device) {
     TopUp(&device);
 }
 
-void DeliverReplies(Device& device) {
+std::vector<std::vector<std::uint8_t>> TakeReplies(Device& device) {
+    std::vector<std::vector<std::uint8_t>> replies;
     std::vector<std::uint8_t> report(device.key.config().inputReportLength);
     for (int n = 0;
          n < kMaxRepliesPerReport && device.key.TakeInputReport(report.data(), report.size());
@@ -332,13 +341,26 @@ void DeliverReplies(Device& device) {
                 continue;
             }
         }
-        for (PipeInstance* p : device.instances) {
-            if (!p->connected) continue;
-            if (p->queue.size() == vkey::kQueuedReports) p->queue.pop_front();  // as HID drops
-            p->queue.push_back(delivered);
-            SendNext(p);
-        }
+        replies.push_back(std::move(delivered));
     }
+    return replies;
+}
+
+void HandOver(Device& device, const std::vector<std::uint8_t>& report) {
+    for (PipeInstance* p : device.instances) {
+        if (!p->connected) continue;
+        if (p->queue.size() == vkey::kQueuedReports) p->queue.pop_front();  // as HID drops
+        p->queue.push_back(report);
+        SendNext(p);
+    }
+}
+
+void DeliverReplies(Device& device) {
+    for (const auto& report : TakeReplies(device)) HandOver(device, report);
+}
+
+void TakeHeldWrite(PipeInstance* p) {
+    TakeMessage(p, false);
 }
 
 void ResumeWrites(Device& device) {
@@ -369,9 +391,13 @@ bool ServeOneCompletion(ControlHandler answer) {
     DWORD length = 0;
     ULONG_PTR key = 0;
     OVERLAPPED* overlapped = nullptr;
-    const bool ok = GetQueuedCompletionStatus(port, &length, &key, &overlapped, INFINITE);
+    const bool ok = GetQueuedCompletionStatus(port, &length, &key, &overlapped, NextFaultDueIn());
     const DWORD error = ok ? 0 : GetLastError();
-    if (!overlapped) return false;  // the port itself failed
+    if (!overlapped) {
+        if (error != WAIT_TIMEOUT) return false;  // the port itself failed
+        RunDueFaults();
+        return true;
+    }
     auto* p = reinterpret_cast<PipeInstance*>(key);
     bool stop = false;
     // A handler may retire the instance (a key that unplugs itself on a
@@ -392,6 +418,7 @@ bool ServeOneCompletion(ControlHandler answer) {
     }
     p->serving = false;
     if (p->closed && Idle(*p)) delete p;
+    RunDueFaults();  // those that fell due while it was served
     return !stop;
 }
 

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "key_file_lock.h"
 #include "virtual_key.h"
 
 namespace vhid {
@@ -48,9 +49,11 @@ struct Device {
     std::size_t shortLength = 0;
     bool deliverShort = false;  // hand them over instead of dropping them
     int droppedReports = 0;     // short input reports dropped, as HID drops them
-    // Where the key keeps its memory between runs; empty for none. Saved
-    // after every report that changed a cell.
+    int foreignReplies = 0;     // foreign replies its timed faults sent
+    // Where the key keeps its memory between runs; empty for none
+    // (KeepMemoryIn).
     std::string keyFile;
+    vkey::KeyFileLock keyFileLock;
 };
 
 // The port every pipe instance completes on.
@@ -65,10 +68,22 @@ Device* FindDeviceByName(const std::string& name);
 Device* AddDevice(const std::string& instance, bool foreign, vkey::KeyContents contents,
                   vkey::DeviceConfig config);
 void RemoveDevice(int id);
+// The key keeps its memory in the file at `path`, whose lock it holds from
+// now on: every write that changes a cell is saved before the key answers
+// it, and a write whose save fails is refused (the cell keeps its old value,
+// the echo differs) and the server's output says why.
+void KeepMemoryIn(Device& device, const std::string& path, vkey::KeyFileLock lock);
 void Unplug(Device& device);
 void Replug(Device& device);
 // Hands the replies the key queued to every open handle of the device.
 void DeliverReplies(Device& device);
+// The replies the key queued, as the driver would deliver them (short ones
+// dropped unless the device hands them over); HandOver then gives one to
+// every open handle of the device.
+std::vector<std::vector<std::uint8_t>> TakeReplies(Device& device);
+void HandOver(Device& device, const std::vector<std::uint8_t>& report);
+// Takes the output report left waiting on `p` by a timed fault.
+void TakeHeldWrite(PipeInstance* p);
 // Takes the output reports left waiting while the key took none.
 void ResumeWrites(Device& device);
 // Handles open on the device now.

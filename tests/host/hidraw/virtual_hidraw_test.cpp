@@ -208,4 +208,32 @@ TEST_F(VirtualHidrawTest, AKeyFileKeepsTheMemoryBetweenRuns) {
     EXPECT_EQ("not a key\n", Slurp(file)) << "a refused file is left as it is";
 }
 
+// The key file has one writer: while one virtual-hidraw (or a virtual-key
+// server under Wine) serves it, another is refused by name.
+TEST_F(VirtualHidrawTest, AKeyFileServedElsewhereIsRefusedByName) {
+    const std::string file = File("key");
+    const Outcome outcome = RunVirtualHidraw("--key file=" + file + " new -- " + VIRTUAL_HIDRAW +
+                                             " --key file=" + file + " -- true");
+    EXPECT_EQ(125, outcome.status);
+    EXPECT_NE(std::string::npos, outcome.output.find("the virtual key file " + file + " is in use"))
+        << outcome.output;
+}
+
+// A change the key file cannot keep (its folder gone) is not made: the key
+// refuses the write, its echo differs, and virtual-hidraw says why.
+TEST_F(VirtualHidrawTest, AChangeTheFileCannotKeepIsRefused) {
+    const std::string folder = File("folder");
+    std::filesystem::create_directories(folder);
+    const std::string file = folder + "/key";
+    const Outcome outcome =
+        RunVirtualHidraw("--key file=" + file + " new --cells " + File("cells") +
+                         " -- sh -c 'rm -r " + folder + " && " + kProbe + " write-cell 16 0x41'");
+    EXPECT_NE("41\n", outcome.output.substr(0, 3)) << outcome.output;
+    EXPECT_NE(std::string::npos, outcome.output.find("the key refuses the write"))
+        << outcome.output;
+    const std::string cells = Slurp(File("cells"));
+    ASSERT_GE(cells.size(), 8u + 2 * 17) << cells;
+    EXPECT_EQ("00", cells.substr(8 + 2 * 16, 2)) << "cell 16 keeps its value: " << cells;
+}
+
 }  // namespace

@@ -133,7 +133,9 @@ TEST_F(MuteKeyTest, OneTimeoutWhereverTheKeyFallsMuteDuringARepair) {
                 }
                 const std::size_t repairBoxes = repairBox ? 1 : 0;
                 EXPECT_EQ(repairBoxes + (operation.run == operations[0].run ? 0 : 1), boxes.size());
-                if (answered >= kRepaired && !ownWrites) EXPECT_EQ(old, Field(key, 40));
+                if (answered >= kRepaired && !ownWrites) {
+                    EXPECT_EQ(old, Field(key, 40));
+                }
             }
         }
     }

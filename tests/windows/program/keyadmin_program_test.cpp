@@ -10,6 +10,7 @@
 #include "case_names.h"
 #include "command_ids.h"
 #include "expected_texts.h"
+#include "key_file_folder.h"
 #include "painting_model.h"
 #include "program_driver.h"
 #include "server_requests.h"
@@ -307,19 +308,13 @@ TEST_F(ProgramTest, ClosingTheWindowEndsTheProgramWithZero) {
 
 // A key whose memory lives in a file, as the run command keeps it: a first
 // key password set through the window is in the file, and the key made from
-// that file the next time is a key in use that the new password unlocks.
+// that file the next time is a key in use that the new password unlocks; a
+// change the server cannot save ends as a change the key refused.
 class KeyFileProgramTest : public ProgramTest {
 protected:
-    void SetUp() override {
-        ProgramTest::SetUp();
-        char folder[MAX_PATH] = {};
-        GetTempPathA(sizeof folder, folder);
-        path = std::string(folder) + "keyadmin-key-" + std::to_string(GetCurrentProcessId());
-        DeleteFileA(path.c_str());
-    }
     void TearDown() override {
         ProgramTest::TearDown();
-        DeleteFileA(path.c_str());
+        Control("clear");  // lets go of the file's lock
     }
 
     std::string FileText() const {
@@ -333,7 +328,8 @@ protected:
         return text;
     }
 
-    std::string path;
+    KeyFileFolder keyFolder{"keyadmin-key"};
+    const std::string& path = keyFolder.path;
 };
 
 TEST_F(KeyFileProgramTest, AFirstKeyPasswordSetThroughTheWindowIsThereNextTime) {
@@ -366,7 +362,7 @@ TEST_F(KeyFileProgramTest, AFirstKeyPasswordSetThroughTheWindowIsThereNextTime) 
 }
 
 TEST_F(KeyFileProgramTest, AFileThatIsNoKeysMemoryIsRefusedAndLeftAlone) {
-    AddKey("serial=0a00ff81 file=" + path + " new");
+    Control("remove " + AddKey("serial=0a00ff81 file=" + path + " new"));
     const std::string whole = FileText();
     const struct {
         const char* name;
@@ -388,4 +384,32 @@ TEST_F(KeyFileProgramTest, AFileThatIsNoKeysMemoryIsRefusedAndLeftAlone) {
         EXPECT_NE(std::string::npos, reply.find(c.says)) << c.name << ": " << reply;
         EXPECT_EQ(c.text, FileText()) << c.name << ": the file is left as it was";
     }
+}
+
+// The key's folder is gone, so the server cannot save the new key password:
+// the key refuses its first cell, the window says the change failed, and
+// the old key password is still the key's and the file's. With the folder
+// back, the same change goes through.
+TEST_F(KeyFileProgramTest, AChangeTheServerCannotSaveEndsAsARefusedChange) {
+    const std::string key = AddKey(std::string(kKey) + " file=" + path + " new");
+    const std::string before = FileText();
+    Start();
+    ASSERT_TRUE(keyFolder.MoveAway()) << GetLastError();
+    app.Send(kMenuChangeKey);
+    app.Type(c.currentPasswordEdit, "1234");
+    app.Type(c.newKeyPasswordEdit, "abcd");
+    app.Type(c.confirmPasswordEdit, "abcd");
+    const wintest::Box box = BoxOf(kChange);
+    EXPECT_EQ(expected::kChangeFailed, box.text);
+    EXPECT_EQ(expected::kKeyCaption, box.caption);
+    EXPECT_EQ(std::string("1234") + '\0', Cells(key).substr(40, 5));
+    EXPECT_NE(std::string::npos, server::Log().find("cannot write the virtual key file " + path));
+
+    ASSERT_TRUE(keyFolder.MoveBack()) << GetLastError();
+    EXPECT_EQ(before, FileText()) << "the file holds the old memory";
+    app.Type(c.newKeyPasswordEdit, "abcd");
+    app.Type(c.confirmPasswordEdit, "abcd");
+    EXPECT_EQ(expected::kKeyChanged, BoxOf(kChange).text);
+    EXPECT_EQ(std::string("abcd") + '\0', Cells(key).substr(40, 5));
+    EXPECT_NE(before, FileText());
 }
