@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The run command as a newcomer uses it without a display: the first run
 # makes a factory-initial key, its owner's only, and a screenshot of the
-# started window; the next run takes the key of the last run from its file;
-# a damaged key file is refused by name and left alone; a second run while
+# started window; the next run takes the key of the last run from its file,
+# which the command line (scripts/cli) shares both ways; a damaged key file is refused by name and left alone; a second run while
 # one runs ends at once and names it, and the first goes on unharmed;
 # nothing is left running afterwards.
 # Usage: run_command_test.sh SOURCE_DIR
@@ -75,6 +75,21 @@ run --provisioned --key-file "$key" --screenshot "$shot"
 check "exit 0" test $rc -eq 0
 check "names the key's passwords" has "key password 1234, login ID demo-user"
 check "the file holds them" grep -q '^cells .*31323334' "$key"
+
+case_name="the window's key through the command line"
+cli_out=$(echo 1234 | "$root/scripts/cli" --key-file "$key" show-login-password 2>&1)
+out=$cli_out
+check "keyadmin-cli unlocks it with the window's key password" has "login password: demo-pass1"
+
+case_name="a first key password set with the command line"
+out=$(printf 'fromcli\nfromcli\n' | "$root/scripts/cli" --key-file "$key" --initial init 2>&1)
+check "set" has "Key 4b41d001: its first key password was set."
+check "the file holds it" grep -q '^cells 0\{80\}66726f6d636c69' "$key"
+before=$(cat "$key")
+run --key-file "$key" --screenshot "$shot"
+check "exit 0" test $rc -eq 0
+check "the window takes that key" has "the key of the last run, memory in $key"
+check "and leaves it as it was" test "$before" = "$(cat "$key")"
 
 case_name="a damaged key file"
 head -c 100 "$key" >"$work/cut" && cp "$work/cut" "$key"
