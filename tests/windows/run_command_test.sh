@@ -2,9 +2,10 @@
 # The run command as a newcomer uses it without a display: the first run
 # makes a factory-initial key, its owner's only, and a screenshot of the
 # started window; the next run takes the key of the last run from its file,
-# which the command line (scripts/cli) shares both ways; a damaged key file is refused by name and left alone; a second run while
-# one runs ends at once and names it, and the first goes on unharmed;
-# nothing is left running afterwards.
+# which the command line (scripts/cli) shares both ways; a damaged key file
+# is refused by name and left alone; a second run while one runs ends at
+# once and names it, and the first goes on unharmed; nothing is left running
+# afterwards.
 # Usage: run_command_test.sh SOURCE_DIR
 set -u
 root=$1
