@@ -47,7 +47,7 @@ struct Case {
     std::string shown;
     int key = -1;  // hidraw number of the key whose field is checked
     int base = 0;
-    std::string field;
+    std::string field{};
 };
 
 void PrintTo(const Case& c, std::ostream* out) {

@@ -102,12 +102,14 @@ void RunWithPipes(const Invocation& invocation, const std::vector<std::string>& 
     if (pipe(in) || pipe(out) || pipe(err)) return;
     const pid_t child = fork();
     if (child == 0) {
+        setpgid(0, 0);  // a group of its own, so that a signal reaches keyadmin-cli too
         dup2(in[0], 0);
         dup2(out[1], 1);
         dup2(err[1], 2);
         for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) close(fd);
         Exec(argv, invocation.environment);
     }
+    setpgid(child, child);  // as the child does, whichever comes first
     close(in[0]);
     close(out[1]);
     close(err[1]);
@@ -132,10 +134,13 @@ void RunWithPipes(const Invocation& invocation, const std::vector<std::string>& 
         const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
                             std::chrono::steady_clock::now() - start)
                             .count();
-        if ((due || ms > kGiveUpMs) && !terminated) {
-            kill(child, SIGTERM);
+        // SIGTERM to the whole group: keyadmin-cli gets it even when
+        // virtual-hidraw has not yet set up passing it on.
+        if (due && !terminated) {
+            kill(-child, SIGTERM);
             terminated = true;
         }
+        if (ms > kGiveUpMs) kill(-child, SIGKILL);
     }
     int status = 0;
     waitpid(child, &status, 0);
@@ -162,7 +167,7 @@ void RunWithPty(const Invocation& invocation, const std::vector<std::string>& ar
             seen = prompt + 2;
         }
         if (std::chrono::steady_clock::now() - start > std::chrono::milliseconds(kGiveUpMs)) {
-            kill(child, SIGTERM);
+            kill(-child, SIGKILL);  // forkpty made it a session, and a group, of its own
             break;
         }
     }

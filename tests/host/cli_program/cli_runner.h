@@ -19,15 +19,15 @@ struct Run {
 };
 
 struct Invocation {
-    std::string devices;                   // virtual-hidraw's device words, split at spaces
-    std::vector<std::string> arguments;    // keyadmin-cli's
-    std::string input;                     // standard input (a pipe), or
-    std::vector<std::string> typed;        // lines typed at a pty, one per prompt seen
-    std::vector<std::string> environment;  // NAME=value added
-    bool asAnotherUser = false;            // as nobody (setpriv), when run as root
+    std::string devices;                     // virtual-hidraw's device words, split at spaces
+    std::vector<std::string> arguments;      // keyadmin-cli's
+    std::string input;                       // standard input (a pipe), or
+    std::vector<std::string> typed{};        // lines typed at a pty, one per prompt seen
+    std::vector<std::string> environment{};  // NAME=value added
+    bool asAnotherUser = false;              // as nobody (setpriv), when run as root
     // Once the outputs hold this text, virtual-hidraw gets SIGTERM (which it
     // passes on to keyadmin-cli, which takes it as Ctrl-C).
-    std::string terminateOn;
+    std::string terminateOn{};
 };
 
 Run RunCli(const Invocation& invocation);
