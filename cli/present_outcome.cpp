@@ -118,5 +118,7 @@ std::string_view FieldAfterName(FieldAfter after) {
 
 ExitCode Present(const Outcome& outcome, OutputFormat format) {
     const bool written = format == OutputFormat::Json ? WriteJson(outcome) : WriteLines(outcome);
-    return written ? outcome.code : ExitCode::Failure;
+    if (written) return outcome.code;
+    WriteErr(Say(Message::OutputFailed) + "\n");
+    return ExitCode::Failure;
 }

@@ -3,7 +3,9 @@
 // has not been set in this run takes the first key password (the one typed
 // at the start, or one of its own from the random source), any other key is
 // skipped. A key whose first key password was interrupted is put right when
-// it comes back (the look at it does that), and is then set again.
+// it comes back (the look at it does that), and is then set again. No key
+// takes a password before its entry is written out (provisioning_listing.h);
+// when the output fails, the run ends.
 #include <string>
 #include <vector>
 
@@ -11,12 +13,12 @@
 #include "commands.h"
 #include "console.h"
 #include "interrupt.h"
-#include "json_document.h"
 #include "key_arrivals.h"
 #include "key_fields.h"
 #include "key_transport.h"
 #include "messages.h"
 #include "password_buffers.h"
+#include "provisioning_listing.h"
 #include "random_password.h"
 #include "repair_wait.h"
 #include "secret_wipe.h"
@@ -24,65 +26,27 @@
 
 namespace {
 
-enum class KeyResult : std::uint8_t { Set, Skipped, Failed };
-
-constexpr std::string_view kResultNames[] = {"set", "skipped", "failed"};
-
 struct Run {
     const ProvisioningOptions& options;
+    Listing listing;
     TextField shared{};           // the password typed at the start
     TextField pendingPassword{};  // --random: that of the key whose repair is pending
-    std::vector<SerialNumber> done;
-    unsigned counts[3] = {};
-    JsonDocument listed = JsonDocument::array();  // --json: every key, written at the end
-    bool output = true;                           // every line was written
+    std::vector<SerialNumber> done{};
+    ListingCounts counts{};
+    ExitCode stop = ExitCode::Success;  // Failure: the random source or the output failed
 };
 
-std::string Csv(std::string_view text) {
-    std::string quoted = "\"";
-    for (char c : text) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-    return quoted + "\"";
+void Count(Run& run, KeyResult result) {
+    if (result == KeyResult::Set) ++run.counts.set;
+    if (result == KeyResult::Skipped) ++run.counts.skipped;
+    if (result == KeyResult::Failed) ++run.counts.failed;
 }
 
-// One key's line (or CSV row, or JSON entry): its serial number (the
-// device, for a key that did not answer), its own password, its result.
+// A key's whole entry, for a key that is not changed now.
 void Report(Run& run, const KeyFacts& key, KeyResult result, const std::string& detail,
-            const TextField* password) {
-    ++run.counts[static_cast<int>(result)];
-    const std::string_view name = kResultNames[static_cast<int>(result)];
-    const std::string serial = Answered(key) ? SerialText(key.identity.serial) : "";
-    const std::string said = result == KeyResult::Set       ? Say(Message::EachSet)
-                             : result == KeyResult::Skipped ? Say(Message::EachSkipped)
-                                                            : Say(Message::EachFailed, {detail});
-    const std::string_view shown = password ? password->data() : "";  // printable ASCII
-    switch (run.options.listing) {
-        case PasswordListing::Lines:
-            run.output = WriteOut((Answered(key) ? serial : key.path) + "  ") && WriteOut(shown) &&
-                         WriteOut((password ? "  " : "") + said + "\n") && run.output;
-            break;
-        case PasswordListing::Csv:
-            run.output = WriteOut(serial + ",") && WriteOut(shown) &&
-                         WriteOut("," + std::string(name) + "," + Csv(detail) + "\n") && run.output;
-            break;
-        case PasswordListing::Json: {
-            WriteErr((Answered(key) ? serial : key.path) + "  " + said + "\n");
-            JsonDocument entry = JsonDocument::object();
-            entry["serial"] = Answered(key) ? JsonDocument(serial) : JsonDocument(nullptr);
-            entry["device"] = key.path;
-            entry["outcome"] = name;
-            if (password) entry["keyPassword"] = password->data();
-            entry["message"] = detail;
-            run.listed.push_back(std::move(entry));
-            break;
-        }
-    }
-}
-
-// The password the key is to take; false when the random source failed.
-bool PasswordFor(Run& run, TextField& password) {
-    if (run.options.random) return DrawRandomPassword(password);
-    password = run.shared;
-    return true;
+            const TextField* password = nullptr) {
+    Count(run, result);
+    if (BeginEntry(run.listing, key, password)) EndEntry(run.listing, key, result, detail);
 }
 
 bool Done(const Run& run, const SerialNumber& serial) {
@@ -91,8 +55,8 @@ bool Done(const Run& run, const SerialNumber& serial) {
     return false;
 }
 
-void SetFirstKeyPassword(Run& run, const KeyFacts& key, const std::string& serial,
-                         TextField& password) {
+// Sets the key's first key password, its entry begun.
+void SetFirstKeyPassword(Run& run, const KeyFacts& key, TextField& password) {
     typedTexts.newPassword = password;
     typedTexts.confirmation = password;
     keyIdentity = key.identity;  // the key an interrupted change keeps its repair for
@@ -103,7 +67,9 @@ void SetFirstKeyPassword(Run& run, const KeyFacts& key, const std::string& seria
     CloseKey();
     WipeTypedTexts();
     WipePasswordBuffers();
-    const TextField* shown = run.options.random ? &password : nullptr;
+    const std::string serial = SerialText(key.identity.serial);
+    KeyResult outcome = KeyResult::Failed;
+    std::string detail;
     switch (result.outcome) {
         case ChangeOutcome::Changed:
         case ChangeOutcome::ChangedKeySilentAfter:
@@ -111,70 +77,71 @@ void SetFirstKeyPassword(Run& run, const KeyFacts& key, const std::string& seria
             // other keys need not wait for this one to answer again.
             ForgetKeyPasswordRepair();
             run.done.push_back(key.identity.serial);
-            Report(run, key, KeyResult::Set, {}, shown);
+            outcome = KeyResult::Set;
             break;
         case ChangeOutcome::WrongKeyState:
             run.done.push_back(key.identity.serial);
-            Report(run, key, KeyResult::Skipped, {}, nullptr);
+            outcome = KeyResult::Skipped;
             break;
         case ChangeOutcome::NotFound:
-            Report(run, key, KeyResult::Failed, FailureMessage(lost), nullptr);
+            detail = FailureMessage(lost);
             break;
         case ChangeOutcome::RepairPending:
-            Report(run, key, KeyResult::Failed,
-                   Say(Message::EachRepairFirst, {SerialText(PendingRepairSerial())}), nullptr);
+            detail = Say(Message::EachRepairFirst, {SerialText(PendingRepairSerial())});
             break;
-        default: {
-            std::string detail =
-                Say(result.outcome == ChangeOutcome::Refused ? Message::ChangeRefused
-                                                             : Message::ChangeInterrupted,
-                    {serial});
+        default:
+            detail = Say(result.outcome == ChangeOutcome::Refused ? Message::ChangeRefused
+                                                                  : Message::ChangeInterrupted,
+                         {serial});
             if (result.after == FieldAfter::Mixed) {
                 run.pendingPassword = password;
                 detail += " " + Say(Message::FirstKeyPasswordMixed);
             }
-            Report(run, key, KeyResult::Failed, detail, nullptr);
-        }
     }
+    Count(run, outcome);
+    EndEntry(run.listing, key, outcome, detail);
 }
 
 // One look at a key that has just arrived.
-bool LookAt(Run& run, const std::string& path) {
+void LookAt(Run& run, const std::string& path) {
     const KeyFacts key = ReadKeyFacts(path);
-    if (!Answered(key)) {
-        Report(run, key, KeyResult::Failed, FailureMessage(key), nullptr);
-        return true;
-    }
+    if (!Answered(key)) return Report(run, key, KeyResult::Failed, FailureMessage(key));
     const std::string serial = SerialText(key.identity.serial);
     // The key of an interrupted change is back and put right: it is counted
     // by what it holds now.
-    const bool settled =
-        key.repair != RepairOutcome::None && key.repair != RepairOutcome::NotRepaired;
-    if (settled) --run.counts[static_cast<int>(KeyResult::Failed)];
+    if (key.repair != RepairOutcome::None && key.repair != RepairOutcome::NotRepaired)
+        --run.counts.failed;
     if (key.repair == RepairOutcome::NewKeyPasswordHolds) {
         run.done.push_back(key.identity.serial);
         Report(run, key, KeyResult::Set, RepairMessage(key.repair, serial),
                run.options.random ? &run.pendingPassword : nullptr);
-        WipeSecret(run.pendingPassword);
-        return true;
+        return WipeSecret(run.pendingPassword);
     }
     if (key.repair != RepairOutcome::None) WriteErr(RepairMessage(key.repair, serial) + "\n");
-    if (Done(run, key.identity.serial)) return true;
+    if (Done(run, key.identity.serial)) return;
     if (key.identity.status != KeyStatus::Initial) {
         run.done.push_back(key.identity.serial);
-        Report(run, key, KeyResult::Skipped, {}, nullptr);
-        return true;
+        return Report(run, key, KeyResult::Skipped, {});
     }
     if (KeyPasswordRepairPending()) {
         const std::string pending = SerialText(PendingRepairSerial());
-        Report(run, key, KeyResult::Failed, Say(Message::EachRepairFirst, {pending}), nullptr);
-        return true;
+        return Report(run, key, KeyResult::Failed, Say(Message::EachRepairFirst, {pending}));
     }
-    TextField password{};
-    const bool drawn = PasswordFor(run, password);
-    if (drawn) SetFirstKeyPassword(run, key, serial, password);
+    TextField password = run.shared;
+    if (run.options.random && !DrawRandomPassword(password)) {
+        WriteErr(Say(Message::RandomSourceFailed) + "\n");
+        run.stop = ExitCode::Failure;
+    } else if (!BeginEntry(run.listing, key, run.options.random ? &password : nullptr)) {
+        run.stop = ExitCode::Failure;  // the output failed: the key is left as it is
+    } else {
+        SetFirstKeyPassword(run, key, password);
+    }
     WipeSecret(password);
-    return drawn;
+}
+
+bool Finished(const Run& run) {
+    return run.stop != ExitCode::Success || InterruptRequested() ||
+           (run.options.count > 0 && run.counts.set >= run.options.count);
 }
 
 // A key left half written is not given up on at Ctrl-C or at the count:
@@ -185,40 +152,12 @@ void AwaitLastRepair(Run& run) {
     key.identity.serial = PendingRepairSerial();
     const std::string serial = SerialText(key.identity.serial);
     const RepairOutcome repair = AwaitRepair(true);
-    if (repair != RepairOutcome::NotRepaired) --run.counts[static_cast<int>(KeyResult::Failed)];
+    if (repair != RepairOutcome::NotRepaired) --run.counts.failed;
     if (repair == RepairOutcome::NewKeyPasswordHolds)
         Report(run, key, KeyResult::Set, RepairMessage(repair, serial),
                run.options.random ? &run.pendingPassword : nullptr);
     else
         WriteErr(RepairMessage(repair, serial) + "\n");
-}
-
-bool Finished(const Run& run) {
-    const unsigned set = run.counts[static_cast<int>(KeyResult::Set)];
-    return InterruptRequested() || (run.options.count > 0 && set >= run.options.count);
-}
-
-ExitCode Summarize(Run& run, ExitCode code) {
-    const unsigned set = run.counts[0], skipped = run.counts[1], failed = run.counts[2];
-    if (code == ExitCode::Success && failed > 0) code = ExitCode::ChangeFailed;
-    const std::string summary =
-        Say(Message::EachSummary,
-            {std::to_string(set), std::to_string(skipped), std::to_string(failed)});
-    bool written = run.output;
-    if (run.options.listing == PasswordListing::Json) {
-        JsonDocument document = JsonDocument::object();
-        document["outcome"] = EntryOf(code).name;
-        document["exitCode"] = static_cast<int>(code);
-        document["message"] = summary;
-        document["keys"] = std::move(run.listed);
-        document["summary"] = {{"set", set}, {"skipped", skipped}, {"failed", failed}};
-        written = WriteJsonDocument(document) && written;
-    } else if (run.options.listing == PasswordListing::Csv) {
-        WriteErr(summary + "\n");
-    } else {
-        written = WriteOut(summary + "\n") && written;
-    }
-    return written ? code : ExitCode::Failure;
 }
 
 Asked AskSharedPassword(Run& run) {
@@ -235,7 +174,7 @@ Asked AskSharedPassword(Run& run) {
 }  // namespace
 
 ExitCode ProvisionKeys(const ProvisioningOptions& options) {
-    Run run{options, {}, {}, {}, {}, JsonDocument::array(), true};
+    Run run{options, {options.listing}};
     if (!options.random) {
         const Asked asked = AskSharedPassword(run);
         if (asked.code != ExitCode::Success) {
@@ -244,24 +183,22 @@ ExitCode ProvisionKeys(const ProvisioningOptions& options) {
             return asked.code;
         }
     }
-    if (options.listing == PasswordListing::Csv)
-        run.output = WriteOut("serial,key_password,outcome,message\n");
+    BeginListing(run.listing);
     WriteErr(Say(Message::EachWaiting) + "\n");
-    ExitCode code = ExitCode::Success;
     KeyArrivals arrivals;
-    while (code == ExitCode::Success && !Finished(run)) {
+    while (!Finished(run)) {
         for (const std::string& path : NewArrivals(arrivals)) {
-            if (!LookAt(run, path)) {
-                WriteErr(Say(Message::RandomSourceFailed) + "\n");
-                code = ExitCode::Failure;
-                break;
-            }
+            LookAt(run, path);
             if (Finished(run)) break;
         }
-        if (code == ExitCode::Success && !Finished(run)) PauseUnlessInterrupted(kLookIntervalMs);
+        if (!Finished(run)) PauseUnlessInterrupted(kLookIntervalMs);
     }
     if (KeyPasswordRepairPending()) AwaitLastRepair(run);
     WipeSecret(run.shared);
     WipeSecret(run.pendingPassword);
-    return Summarize(run, code);
+    ExitCode code = run.stop;
+    if (code == ExitCode::Success && run.counts.failed > 0) code = ExitCode::ChangeFailed;
+    if (EndListing(run.listing, code, run.counts)) return code;
+    WriteErr(Say(Message::OutputFailed) + "\n");
+    return ExitCode::Failure;
 }

@@ -328,6 +328,7 @@ TEST_F(PasswordCommandTest, AFailedOutputIsTheFailureExitCode) {
     InUse(kSerialA);
     term::Console().outputFails = true;
     EXPECT_EQ(1, Run({"status"}));
+    EXPECT_EQ("The output could not be written.\n", Err());
 }
 
 }  // namespace

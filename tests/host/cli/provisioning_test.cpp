@@ -194,6 +194,33 @@ TEST_F(ProvisioningTest, AnInterruptedKeyIsPutRightAndSetWhenItComesBack) {
     EXPECT_EQ(Padded("abcdefgh"), Field(inproc::Devices()[0], 40));
 }
 
+// A password of its own that could not be written out is never set: no key
+// is left with a password nobody saw.
+TEST_F(ProvisioningTest, NoKeyTakesAPasswordThatWasNotWrittenOut) {
+    Fresh(kSerialA);
+    term::Console().outputFails = true;
+    EXPECT_EQ(1, Run({"init", "--each", "--random", "--count", "1"}));
+    EXPECT_TRUE(Has(Err(), "The output could not be written.")) << Err();
+    EXPECT_EQ(static_cast<char>(vkey::kFactoryMark), Field(inproc::Devices()[0], 40)[0]);
+    EXPECT_EQ(0, CellWrites());
+}
+
+TEST_F(ProvisioningTest, AnOutputThatFailsMidwayEndsTheRun) {
+    PlugInTurn({{2, vkey::FactoryInitialContents(kSerialA)},
+                {10, vkey::FactoryInitialContents(kSerialB)}});
+    term::Console().onPause = [previous = term::Console().onPause](int now) {
+        previous(now);
+        if (now == 8) term::Console().outputFails = true;  // say, the disk is full
+    };
+    EXPECT_EQ(1, Run({"init", "--each", "--random", "--csv"}));
+    const std::vector<std::string> rows = Lines(Out());
+    ASSERT_EQ(2u, rows.size()) << Out();
+    EXPECT_EQ(Padded(rows[1].substr(9, kRandomPasswordLength)), Field(inproc::Devices()[0], 40));
+    EXPECT_EQ(static_cast<char>(vkey::kFactoryMark), Field(inproc::Devices()[1], 40)[0])
+        << "the second key is left as it was";
+    EXPECT_LT(term::Console().pauses, 20) << "the run ended";
+}
+
 TEST_F(ProvisioningTest, AKeyThatCannotBeOpenedIsAFailedLine) {
     PlugInTurn({{2, vkey::FactoryInitialContents(kSerialA)}});
     term::Console().onPause = [previous = term::Console().onPause](int now) {

@@ -90,6 +90,15 @@ bool Drain(int fd, std::string& into) {
     return got > 0;
 }
 
+// The process virtual-hidraw runs (keyadmin-cli), or 0.
+pid_t CommandOf(pid_t virtualHidraw) {
+    const std::string pid = std::to_string(virtualHidraw);
+    std::ifstream children("/proc/" + pid + "/task/" + pid + "/children");
+    pid_t command = 0;
+    children >> command;
+    return command;
+}
+
 int Status(int status) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
@@ -102,7 +111,7 @@ void RunWithPipes(const Invocation& invocation, const std::vector<std::string>& 
     if (pipe(in) || pipe(out) || pipe(err)) return;
     const pid_t child = fork();
     if (child == 0) {
-        setpgid(0, 0);  // a group of its own, so that a signal reaches keyadmin-cli too
+        setpgid(0, 0);  // a group of its own, so that a run that hangs is killed whole
         dup2(in[0], 0);
         dup2(out[1], 1);
         dup2(err[1], 2);
@@ -134,10 +143,11 @@ void RunWithPipes(const Invocation& invocation, const std::vector<std::string>& 
         const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
                             std::chrono::steady_clock::now() - start)
                             .count();
-        // SIGTERM to the whole group: keyadmin-cli gets it even when
-        // virtual-hidraw has not yet set up passing it on.
+        // SIGTERM to keyadmin-cli itself: virtual-hidraw may not yet have
+        // set up passing it on, and would end without its cells.
         if (due && !terminated) {
-            kill(-child, SIGTERM);
+            const pid_t command = CommandOf(child);
+            kill(command > 0 ? command : -child, SIGTERM);
             terminated = true;
         }
         if (ms > kGiveUpMs) kill(-child, SIGKILL);
