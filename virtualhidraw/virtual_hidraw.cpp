@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -46,27 +47,45 @@ void PreloadForCommand() {
     setenv("LD_PRELOAD", preload.c_str(), 1);
 }
 
+constexpr std::array kPassedOn = {SIGTERM, SIGHUP};
+constexpr std::array kLeftToCommand = {SIGINT, SIGQUIT};
+
+void SetHandlers(void (*passedOn)(int), void (*leftToCommand)(int)) {
+    for (int signal : kPassedOn) std::signal(signal, passedOn);
+    for (int signal : kLeftToCommand) std::signal(signal, leftToCommand);
+}
+
 int Run(const std::vector<std::string>& command) {
     std::vector<char*> argv;
     for (const std::string& word : command) argv.push_back(const_cast<char*>(word.c_str()));
     argv.push_back(nullptr);
     PreloadForCommand();
+    // Signals wait while the command starts, so that none arriving between the
+    // fork and the handlers is lost or ends this program before the command.
+    sigset_t held;
+    sigset_t before;
+    sigemptyset(&held);
+    for (int signal : kPassedOn) sigaddset(&held, signal);
+    for (int signal : kLeftToCommand) sigaddset(&held, signal);
+    sigprocmask(SIG_BLOCK, &held, &before);
+    // Ctrl-C reaches the command; the testbed is taken down when it ends.
+    SetHandlers(ForwardSignal, SIG_IGN);
     child = fork();
     if (child < 0) {
         std::perror("virtual-hidraw: fork");
+        SetHandlers(SIG_DFL, SIG_DFL);
+        sigprocmask(SIG_SETMASK, &before, nullptr);
         return kOwnFailure;
     }
     if (child == 0) {
+        SetHandlers(SIG_DFL, SIG_DFL);
+        sigprocmask(SIG_SETMASK, &before, nullptr);
         execvp(argv[0], argv.data());
         const int why = errno;
         std::fprintf(stderr, "virtual-hidraw: %s: %s\n", argv[0], std::strerror(why));
         _exit(why == ENOENT ? 127 : 126);
     }
-    // Ctrl-C reaches the command; the testbed is taken down when it ends.
-    std::signal(SIGINT, SIG_IGN);
-    std::signal(SIGQUIT, SIG_IGN);
-    std::signal(SIGTERM, ForwardSignal);
-    std::signal(SIGHUP, ForwardSignal);
+    sigprocmask(SIG_SETMASK, &before, nullptr);
     vhidraw::PlugLater();
     int status = 0;
     while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
