@@ -79,8 +79,8 @@ bool Capture(HWND window, const char* path) {
     info.bmiHeader.biCompression = BI_RGB;
     const int stride = (width * 3 + 3) & ~3;
     std::vector<std::uint8_t> pixels(static_cast<std::size_t>(stride) * height);
-    const bool read = GetDIBits(memory, bitmap, 0, height, pixels.data(), &info, DIB_RGB_COLORS) ==
-                      height;
+    const bool read =
+        GetDIBits(memory, bitmap, 0, height, pixels.data(), &info, DIB_RGB_COLORS) == height;
     DeleteObject(bitmap);
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);

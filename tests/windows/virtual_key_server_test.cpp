@@ -167,8 +167,8 @@ TEST_F(VirtualKeyServerTest, PulledKeyFailsWithEitherRemovalError) {
         read.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
         std::string buffer(keyLink.inputReportLength, '\0');
         DWORD transferred = 0;
-        EXPECT_FALSE(
-            ReadFile(keyLink.reportHandle, buffer.data(), keyLink.inputReportLength, nullptr, &read));
+        EXPECT_FALSE(ReadFile(keyLink.reportHandle, buffer.data(), keyLink.inputReportLength,
+                              nullptr, &read));
         Control("unplug " + key);
         EXPECT_FALSE(GetOverlappedResult(keyLink.reportHandle, &read, &transferred, TRUE));
         const DWORD readError = GetLastError();
