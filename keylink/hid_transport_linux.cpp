@@ -84,11 +84,6 @@ bool ReadDeviceFile(const std::string& name, const char* file, std::size_t limit
     return got >= 0;
 }
 
-std::uint16_t WantedProduct() {
-    return static_cast<std::uint16_t>(deviceProfile.productIdHigh * 256 +
-                                      deviceProfile.productIdLow);
-}
-
 // Whether the HID device behind the node has the key's vendor and product ID.
 bool IsWantedKey(const std::string& name) {
     std::vector<std::uint8_t> uevent;
@@ -99,7 +94,7 @@ bool IsWantedKey(const std::string& name) {
         const std::string line(text.substr(at, end - at));
         unsigned bus = 0, vendor = 0, product = 0;
         if (std::sscanf(line.c_str(), "HID_ID=%x:%x:%x", &bus, &vendor, &product) == 3)
-            return vendor == kKeyVendorId && product == WantedProduct();
+            return vendor == kKeyVendorId && product == ProfileProductId();
         at = end + 1;
     }
     return false;
@@ -146,15 +141,15 @@ DiscoveryFailure TakeKey(const std::string& name) {
     return DiscoveryFailure::None;
 }
 
-// Waits until the key's node is ready for `events`, at most `limitMs`.
-// False when the limit passed first, or the key was pulled out.
-bool WaitFor(short events, std::uint32_t limitMs) {
-    const std::uint64_t start = MonotonicMilliseconds();
+// Waits until the key's node is ready for `events`, at most until `deadline`
+// on the monotonic clock. False when the deadline passed first, or the key
+// was pulled out.
+bool WaitUntil(short events, std::uint64_t deadline) {
     for (;;) {
-        const std::uint64_t elapsed = MonotonicMilliseconds() - start;
-        if (elapsed > limitMs) return false;
+        const std::uint64_t now = MonotonicMilliseconds();
+        if (now > deadline) return false;
         pollfd node{keyFd, events, 0};
-        const int ready = poll(&node, 1, static_cast<int>(limitMs - elapsed));
+        const int ready = poll(&node, 1, static_cast<int>(deadline - now));
         if (ready < 0 && errno == EINTR) continue;
         if (ready <= 0 || (node.revents & (POLLERR | POLLHUP | POLLNVAL))) return false;
         if (node.revents & events) return true;
@@ -211,7 +206,7 @@ void CloseKey() {
 std::int32_t SendReport(std::uint32_t limitMs) {
     const std::size_t length = keyLink.outputReportLength;
     ssize_t written = -1;
-    if (keyFd >= 0 && WaitFor(POLLOUT, limitMs)) {
+    if (keyFd >= 0 && WaitUntil(POLLOUT, MonotonicMilliseconds() + limitMs)) {
         do written = write(keyFd, keyLink.outputReport.data(), length);
         while (written < 0 && errno == EINTR);
     }
@@ -220,11 +215,8 @@ std::int32_t SendReport(std::uint32_t limitMs) {
 }
 
 std::int32_t ReceiveReport(std::uint32_t limitMs) {
-    const std::uint64_t start = MonotonicMilliseconds();
-    while (keyFd >= 0) {
-        const std::uint64_t elapsed = MonotonicMilliseconds() - start;
-        if (elapsed > limitMs || !WaitFor(POLLIN, static_cast<std::uint32_t>(limitMs - elapsed)))
-            break;
+    const std::uint64_t deadline = MonotonicMilliseconds() + limitMs;
+    while (keyFd >= 0 && WaitUntil(POLLIN, deadline)) {
         // The report without its ID byte, after the ID byte.
         const std::size_t length = keyLink.inputReportLength - 1u;
         const ssize_t got = read(keyFd, keyLink.inputReport.data() + 1, length);

@@ -44,10 +44,6 @@ void* OpenDevicePath(const char* devicePath, DWORD flags) {
     return handle == INVALID_HANDLE_VALUE ? nullptr : handle;
 }
 
-USHORT WantedProduct() {
-    return static_cast<USHORT>(deviceProfile.productIdHigh * 256 + deviceProfile.productIdLow);
-}
-
 // The interface's device path in a detail record of the size the services
 // ask for; null when they give none. The caller frees it.
 DetailRecord* FetchDetail(HDEVINFO deviceSet, SP_DEVICE_INTERFACE_DATA& interfaceData) {
@@ -98,7 +94,7 @@ bool IsWantedKey(HANDLE device) {
     HIDD_ATTRIBUTES attributes{};
     attributes.Size = sizeof attributes;
     return HidD_GetAttributes(device, &attributes) && attributes.VendorID == kKeyVendorId &&
-           attributes.ProductID == WantedProduct();
+           attributes.ProductID == ProfileProductId();
 }
 
 // The report lengths from the device's capabilities; false when they cannot

@@ -63,6 +63,9 @@ struct KeyLink {
 extern KeyLink keyLink;
 extern DeviceProfile deviceProfile;
 
+// The product ID the device profile names (the generation in its top bits).
+std::uint16_t ProfileProductId();
+
 // Opens the key of the given generation (8..15): product ID or 0.
 std::uint16_t OpenKey(std::uint8_t generation);
 

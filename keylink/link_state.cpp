@@ -17,6 +17,11 @@ void SizeReportBuffers(std::uint16_t inputLength, std::uint16_t outputLength) {
     keyLink.outputReport.assign(outputLength, 0);
 }
 
+std::uint16_t ProfileProductId() {
+    return static_cast<std::uint16_t>(deviceProfile.productIdHigh * 256 +
+                                      deviceProfile.productIdLow);
+}
+
 void ChooseKeyPath(const std::string& path) {
     keyLink.chosenPath = path;
 }

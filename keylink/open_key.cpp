@@ -12,6 +12,5 @@ std::uint16_t OpenKey(std::uint8_t generation) {
         return 0;
     }
     keyLink.openedFlag = kOpenedFlagValue;
-    return static_cast<std::uint16_t>(deviceProfile.productIdHigh * 256 +
-                                      deviceProfile.productIdLow);
+    return ProfileProductId();
 }

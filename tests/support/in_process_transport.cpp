@@ -136,11 +136,9 @@ using namespace inproc;
 namespace {
 
 bool IsKey(const vkey::VirtualKey& device) {
-    const auto wanted =
-        static_cast<std::uint16_t>(deviceProfile.productIdHigh * 256 + deviceProfile.productIdLow);
     const vkey::DeviceConfig& config = device.config();
     return device.plugged() && config.attributesReadable && config.vendorId == kKeyVendorId &&
-           config.productId == wanted;
+           config.productId == ProfileProductId();
 }
 
 DiscoveryFailure RefusalOf(int device) {
