@@ -4,10 +4,9 @@
 // change did not go through. A key password left half written waits here
 // for its repair.
 #include "ask_password.h"
+#include "change_chosen_key.h"
 #include "commands.h"
-#include "key_transport.h"
 #include "messages.h"
-#include "password_buffers.h"
 #include "repair_wait.h"
 #include "typed_texts.h"
 
@@ -16,33 +15,32 @@ namespace {
 struct ChangeKind {
     PasswordField field;
     FirstKeyPassword firstKeyPassword;
-    bool asksCurrent;  // the current key password
-    bool confirms;     // the new password typed twice
-    Message newPrompt;
     Message changed;
 };
 
-constexpr ChangeKind kLoginPassword{
-    PasswordField::LoginPassword,    FirstKeyPassword::Refused,    true, false,
-    Message::PromptNewLoginPassword, Message::LoginPasswordChanged};
-constexpr ChangeKind kKeyPassword{
-    PasswordField::KeyPassword,    FirstKeyPassword::Refused,  true, true,
-    Message::PromptNewKeyPassword, Message::KeyPasswordChanged};
-constexpr ChangeKind kFirstKeyPassword{
-    PasswordField::KeyPassword,    FirstKeyPassword::Only,      false, true,
-    Message::PromptNewKeyPassword, Message::FirstKeyPasswordSet};
+constexpr ChangeKind kLoginPassword{PasswordField::LoginPassword, FirstKeyPassword::Refused,
+                                    Message::LoginPasswordChanged};
+constexpr ChangeKind kKeyPassword{PasswordField::KeyPassword, FirstKeyPassword::Refused,
+                                  Message::KeyPasswordChanged};
+constexpr ChangeKind kFirstKeyPassword{PasswordField::KeyPassword, FirstKeyPassword::Only,
+                                       Message::FirstKeyPasswordSet};
 
 bool IsFirst(const ChangeKind& kind) {
     return kind.firstKeyPassword == FirstKeyPassword::Only;
 }
 
+// The current key password (a factory-initial key has none), then the new
+// password; a new key password twice.
 Asked AskTexts(const ChangeKind& kind) {
+    const bool keyPassword = kind.field == PasswordField::KeyPassword;
     Asked asked{ExitCode::Success, {}};
-    if (kind.asksCurrent)
+    if (!IsFirst(kind))
         asked = AskPassword(Message::PromptCurrentKeyPassword, typedTexts.currentKeyPassword);
     if (asked.code == ExitCode::Success)
-        asked = AskPassword(kind.newPrompt, typedTexts.newPassword);
-    if (asked.code == ExitCode::Success && kind.confirms)
+        asked = AskPassword(
+            keyPassword ? Message::PromptNewKeyPassword : Message::PromptNewLoginPassword,
+            typedTexts.newPassword);
+    if (asked.code == ExitCode::Success && keyPassword)
         asked = AskPassword(Message::PromptNewKeyPasswordAgain, typedTexts.confirmation);
     return asked;
 }
@@ -131,16 +129,7 @@ Outcome ChangeField(const ChangeKind& kind, const SerialChoice& serial) {
         Fail(outcome, asked.code, asked.message);
         return outcome;
     }
-    const ChangeRequest request{kind.field, kind.firstKeyPassword, TakeTypedNewPassword,
-                                TakeTypedConfirmation, TakeTypedCurrentKeyPassword};
-    // A change that is interrupted keeps its repair for the key the last
-    // status read put into keyIdentity: this one.
-    keyIdentity = choice.key.identity;
-    const ChangeResult result = ChangeKeyField(request);
-    const KeyFacts lost = LostKey(choice.key.path);
-    CloseKey();
-    WipeTypedTexts();
-    WipePasswordBuffers();  // before a wait for a repair, which may be long
+    const auto [result, lost] = ChangeChosenKey(choice.key, kind.field, kind.firstKeyPassword);
     outcome.change = ChangeMade{kind.field, result.firstKeyPassword, result.after};
     Describe(kind, result, lost, choice.key.identity.serial, outcome);
     if (result.outcome == ChangeOutcome::Changed ||

@@ -67,12 +67,13 @@ int RunCommandLine(int argc, const char* const* argv) {
     CLI::App app(Say(Message::ProgramSummary), "keyadmin-cli");
     app.set_version_flag("--version", KEYADMIN_VERSION);
     app.add_flag("--json", arguments.json, Say(Message::JsonOption));
-    app.footer(HelpFooter());
+    const std::string footer = HelpFooter();
+    app.footer(footer);
     app.require_subcommand(1);
     app.fallthrough();
     for (const CommandEntry& command : kCommandTable) {
         CLI::App* sub = app.add_subcommand(command.name, Say(command.summary));
-        sub->footer(HelpFooter());
+        sub->footer(footer);
         if (command.takesSerial)
             sub->add_option("--serial", arguments.serial, Say(Message::SerialOption));
     }

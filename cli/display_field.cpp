@@ -5,16 +5,12 @@
 
 #include "key_cell_map.h"
 #include "text_conversion.h"
+#include "typed_text.h"
 #include "wipe_bytes.h"
 
 namespace {
 
 constexpr char kReplacement[] = "\xEF\xBF\xBD";  // U+FFFD
-
-bool IsLeadByte(char c) {
-    const auto byte = static_cast<std::uint8_t>(c);
-    return byte >= 0x81 && byte <= 0xFE;
-}
 
 bool IsControl(char c) {
     const auto byte = static_cast<std::uint8_t>(c);
@@ -31,7 +27,7 @@ void DisplayField(const TextField& field, ControlCharacters controls, DisplayTex
     for (std::size_t at = 0; at < length;) {
         std::size_t taken = 1;
         std::size_t produced = 0;
-        if (IsLeadByte(field[at]) && at + 1 < length) {
+        if (IsCp949LeadByte(field[at]) && at + 1 < length) {
             produced = DecodeCp949Character(&field[at], 2, utf8);
             if (produced) taken = 2;
         }

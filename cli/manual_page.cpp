@@ -17,8 +17,8 @@ std::string_view Text(std::string_view english, std::string_view korean) {
     return InLanguage(english, korean);
 }
 
-// A text as troff takes it: a backslash doubled, a line starting with a
-// dot or an apostrophe protected.
+// A text as troff takes it: a backslash as \e, a hyphen as \-, a line
+// starting with a dot or an apostrophe protected.
 std::string Roff(std::string_view text) {
     std::string out;
     for (char c : text) {

@@ -237,10 +237,6 @@ void UseLanguage(Language chosen) {
     language = chosen;
 }
 
-Language CurrentLanguage() {
-    return language;
-}
-
 std::string_view InLanguage(std::string_view english, std::string_view korean) {
     return language == Language::Korean ? korean : english;
 }

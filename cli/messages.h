@@ -10,7 +10,6 @@
 enum class Language : std::uint8_t { English, Korean };
 
 void UseLanguage(Language language);
-Language CurrentLanguage();
 
 // One of two texts, in the language in use.
 std::string_view InLanguage(std::string_view english, std::string_view korean);

@@ -10,6 +10,33 @@
 
 namespace {
 
+// The outcome's words in the JSON document.
+std::string_view RepairName(RepairOutcome repair) {
+    switch (repair) {
+        case RepairOutcome::NewKeyPasswordHolds:
+            return "new-key-password-holds";
+        case RepairOutcome::OldKeyPasswordBack:
+            return "old-key-password-back";
+        case RepairOutcome::FactoryInitialBack:
+            return "factory-initial-back";
+        case RepairOutcome::NotRepaired:
+            return "not-repaired";
+        default:
+            return "none";
+    }
+}
+
+std::string_view FieldAfterName(FieldAfter after) {
+    switch (after) {
+        case FieldAfter::New:
+            return "new";
+        case FieldAfter::Mixed:
+            return "mixed";
+        default:
+            return "old";
+    }
+}
+
 std::string Shown(const TextField& field) {
     DisplayText text;
     DisplayField(field, ControlCharacters::Replace, text);
@@ -89,32 +116,6 @@ bool WriteJson(const Outcome& outcome) {
 }
 
 }  // namespace
-
-std::string_view RepairName(RepairOutcome repair) {
-    switch (repair) {
-        case RepairOutcome::NewKeyPasswordHolds:
-            return "new-key-password-holds";
-        case RepairOutcome::OldKeyPasswordBack:
-            return "old-key-password-back";
-        case RepairOutcome::FactoryInitialBack:
-            return "factory-initial-back";
-        case RepairOutcome::NotRepaired:
-            return "not-repaired";
-        default:
-            return "none";
-    }
-}
-
-std::string_view FieldAfterName(FieldAfter after) {
-    switch (after) {
-        case FieldAfter::New:
-            return "new";
-        case FieldAfter::Mixed:
-            return "mixed";
-        default:
-            return "old";
-    }
-}
 
 ExitCode Present(const Outcome& outcome, OutputFormat format) {
     const bool written = format == OutputFormat::Json ? WriteJson(outcome) : WriteLines(outcome);

@@ -11,7 +11,3 @@ enum class OutputFormat : std::uint8_t { Lines, Json };
 
 // The exit code of the outcome, or Failure when it could not be written.
 ExitCode Present(const Outcome& outcome, OutputFormat format);
-
-// The outcome's words in the JSON document.
-std::string_view RepairName(RepairOutcome repair);
-std::string_view FieldAfterName(FieldAfter after);

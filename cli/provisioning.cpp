@@ -10,14 +10,13 @@
 #include <vector>
 
 #include "ask_password.h"
+#include "change_chosen_key.h"
 #include "commands.h"
 #include "console.h"
 #include "interrupt.h"
 #include "key_arrivals.h"
 #include "key_fields.h"
-#include "key_transport.h"
 #include "messages.h"
-#include "password_buffers.h"
 #include "provisioning_listing.h"
 #include "random_password.h"
 #include "repair_wait.h"
@@ -59,14 +58,8 @@ bool Done(const Run& run, const SerialNumber& serial) {
 void SetFirstKeyPassword(Run& run, const KeyFacts& key, TextField& password) {
     typedTexts.newPassword = password;
     typedTexts.confirmation = password;
-    keyIdentity = key.identity;  // the key an interrupted change keeps its repair for
-    const ChangeResult result =
-        ChangeKeyField({PasswordField::KeyPassword, FirstKeyPassword::Only, TakeTypedNewPassword,
-                        TakeTypedConfirmation, TakeTypedCurrentKeyPassword});
-    const KeyFacts lost = LostKey(key.path);
-    CloseKey();
-    WipeTypedTexts();
-    WipePasswordBuffers();
+    const auto [result, lost] =
+        ChangeChosenKey(key, PasswordField::KeyPassword, FirstKeyPassword::Only);
     const std::string serial = SerialText(key.identity.serial);
     KeyResult outcome = KeyResult::Failed;
     std::string detail;

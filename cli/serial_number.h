@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-using SerialNumber = std::array<std::uint8_t, 4>;
+#include "key_identity.h"
 
 std::string SerialText(const SerialNumber& serial);
 

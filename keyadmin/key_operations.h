@@ -53,7 +53,7 @@ enum class RepairOutcome : std::uint8_t {
 
 // Whether a repair is pending, and for which key.
 bool KeyPasswordRepairPending();
-std::array<std::uint8_t, 4> PendingRepairSerial();
+SerialNumber PendingRepairSerial();
 
 // Wipes a pending repair without carrying it out (the program ends).
 void ForgetKeyPasswordRepair();

@@ -56,7 +56,7 @@ bool KeyPasswordRepairPending() {
     return repair.pending;
 }
 
-std::array<std::uint8_t, 4> PendingRepairSerial() {
+SerialNumber PendingRepairSerial() {
     return repair.serial;
 }
 

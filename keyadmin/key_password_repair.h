@@ -10,8 +10,6 @@
 #include "key_identity.h"
 #include "key_operations.h"
 
-using SerialNumber = std::array<std::uint8_t, 4>;
-
 // What is kept of an interrupted key-password change. All zero while no
 // repair is pending: the old and new fields are key passwords.
 struct KeyPasswordRepair {

@@ -6,19 +6,10 @@
 
 #include "key_cell_map.h"
 
-namespace {
-
-bool IsLeadByte(char c) {
-    const auto byte = static_cast<std::uint8_t>(c);
-    return byte >= 0x81 && byte <= 0xFE;
-}
-
-}  // namespace
-
 void KeepWholeCharacters(TextField& text) {
     std::size_t end = 0;
     while (end < kMaxTypedBytes && text[end] != 0) {
-        if (!IsLeadByte(text[end])) {
+        if (!IsCp949LeadByte(text[end])) {
             ++end;
             continue;
         }
