@@ -29,13 +29,9 @@ void AppendReport(Bytes& descriptor, std::uint8_t mainItem, std::uint16_t bytes)
     Append(descriptor, {mainItem, 0x02});
 }
 
-std::string DescriptorInHex(const DeviceOptions& options) {
-    const Bytes descriptor = ReportDescriptorOf(options);
-    return vkey::Hex(descriptor.data(), descriptor.size());
-}
-
-}  // namespace
-
+// The report descriptor the device declares: vendor-defined reports of the
+// options's lengths for a key (cut short for descriptor=unparsable), a boot
+// mouse's for a foreign device.
 Bytes ReportDescriptorOf(const DeviceOptions& options) {
     if (options.kind == DeviceKind::Foreign) {
         // Three buttons and X, Y: a 3-byte input report.
@@ -52,6 +48,13 @@ Bytes ReportDescriptorOf(const DeviceOptions& options) {
     if (options.unparsableDescriptor) Append(descriptor, {0x26, 0xFF});
     return descriptor;
 }
+
+std::string DescriptorInHex(const DeviceOptions& options) {
+    const Bytes descriptor = ReportDescriptorOf(options);
+    return vkey::Hex(descriptor.data(), descriptor.size());
+}
+
+}  // namespace
 
 SysfsDevice DescribeDevice(const DeviceOptions& options, int index) {
     char hidName[32];

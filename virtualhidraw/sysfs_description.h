@@ -21,9 +21,4 @@ struct SysfsDevice {
 
 SysfsDevice DescribeDevice(const DeviceOptions& options, int index);
 
-// The report descriptor the device declares: vendor-defined reports of the
-// options's lengths for a key (cut short for descriptor=unparsable), a boot
-// mouse's for a foreign device.
-std::vector<std::uint8_t> ReportDescriptorOf(const DeviceOptions& options);
-
 }  // namespace vhidraw

@@ -306,11 +306,8 @@ int AddDevice(const DeviceOptions& options, std::string& error) {
     if (options.kind == DeviceKind::Key) {
         vkey::KeyContents contents = options.contents;
         if (!options.keyFile.empty()) {
-            const bool ready =
-                device->keyFileLock.Take(options.keyFile, error) &&
-                (options.newKeyFile ? vkey::SaveKeyFile(options.keyFile, contents, error)
-                                    : vkey::LoadKeyFile(options.keyFile, contents, error));
-            if (!ready) {
+            if (!vkey::OpenKeyFile(options.keyFile, options.newKeyFile, contents,
+                                   device->keyFileLock, error)) {
                 error = "virtual-hidraw: " + error;
                 return -1;
             }
@@ -360,15 +357,6 @@ void Unplug(int device, int afterMs) {
 bool Plugged(int device) {
     const std::lock_guard guard(lock);
     return devices.at(device)->plugged && !devices.at(device)->pulled;
-}
-
-vkey::KeyContents Contents(int device) {
-    const std::lock_guard guard(lock);
-    return devices.at(device)->key->contents();
-}
-
-std::string NodeOf(int device) {
-    return "/dev/hidraw" + std::to_string(device);
 }
 
 std::vector<Event> Events() {

@@ -56,11 +56,6 @@ void Unplug(int device, int afterMs = 0);
 // Whether the device is attached now.
 bool Plugged(int device);
 
-// The key's memory now.
-vkey::KeyContents Contents(int device);
-
-std::string NodeOf(int device);  // /dev/hidraw<N>
-
 // Every open, write and read on every node so far.
 std::vector<Event> Events();
 

@@ -156,4 +156,13 @@ bool SaveKeyFile(const std::string& path, const KeyContents& contents, std::stri
     return false;
 }
 
+bool OpenKeyFile(const std::string& path, bool makeNew, KeyContents& contents, KeyFileLock& lock,
+                 std::string& error) {
+    if (!lock.Take(path, error)) return false;
+    if (makeNew ? SaveKeyFile(path, contents, error) : LoadKeyFile(path, contents, error))
+        return true;
+    lock.Release();
+    return false;
+}
+
 }  // namespace vkey

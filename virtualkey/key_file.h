@@ -14,6 +14,7 @@
 #include <string>
 #include <string_view>
 
+#include "key_file_lock.h"
 #include "virtual_key.h"
 
 namespace vkey {
@@ -47,5 +48,12 @@ bool LoadKeyFile(const std::string& path, KeyContents& contents, std::string& er
 // (unless only the last step failed, the flush of the folder after the
 // rename: the new memory is then in place but maybe not yet on the disk).
 bool SaveKeyFile(const std::string& path, const KeyContents& contents, std::string& error);
+
+// What a key served from the file at `path` does first: takes the file's
+// lock, before the file is touched, and then loads `contents` from the file
+// or, with `makeNew`, writes them to it. On failure `error` says why and
+// `lock` is not held.
+bool OpenKeyFile(const std::string& path, bool makeNew, KeyContents& contents, KeyFileLock& lock,
+                 std::string& error);
 
 }  // namespace vkey

@@ -27,7 +27,6 @@ bool KeyFileLock::Take(const std::string& keyPath, std::string& error) {
             error = "cannot lock the virtual key file " + keyPath + ": " + reason;
             break;
     }
-    handle_ = kNone;
     return false;
 }
 

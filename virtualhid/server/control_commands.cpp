@@ -114,16 +114,6 @@ bool ParseHex(const std::string& hex, std::uint8_t* bytes, std::size_t count) {
     return true;
 }
 
-std::string Hex(const std::uint8_t* bytes, std::size_t count) {
-    std::string text;
-    char pair[3];
-    for (std::size_t i = 0; i < count; ++i) {
-        std::snprintf(pair, sizeof pair, "%02x", bytes[i]);
-        text += pair;
-    }
-    return text;
-}
-
 std::string Ok(const std::string& rest = {}) {
     return rest.empty() ? "ok" : "ok " + rest;
 }
@@ -182,10 +172,8 @@ std::string AddKey(const Request& request) {
     vkey::KeyFileLock lock;
     if (file) {
         std::string error;
-        const bool made = lock.Take(*file, error) &&
-                          (request.Has("new") ? vkey::SaveKeyFile(*file, contents, error)
-                                              : vkey::LoadKeyFile(*file, contents, error));
-        if (!made) return "error " + error;
+        if (!vkey::OpenKeyFile(*file, request.Has("new"), contents, lock, error))
+            return "error " + error;
     }
     Device* device = AddDevice(servedInstance, false, contents, config);
     if (file) KeepMemoryIn(*device, *file, std::move(lock));
@@ -271,7 +259,7 @@ std::string OnDevice(const Request& request) {
         DeliverRepliesLate(*device, std::atoi(argument.c_str()), milliseconds,
                            static_cast<int>(request.Number("foreign", 0)));
     } else if (command == "cells") {
-        return Ok(Hex(key.contents().cells.data(), key.contents().cells.size()));
+        return Ok(vkey::Hex(key.contents().cells.data(), key.contents().cells.size()));
     } else if (command == "handles") {
         return Ok(std::to_string(OpenHandles(*device)) + " " + std::to_string(device->opens));
     } else {

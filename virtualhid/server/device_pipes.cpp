@@ -298,13 +298,12 @@ void RemoveDevice(int id) {
 }
 
 void KeepMemoryIn(Device& device, const std::string& path, vkey::KeyFileLock lock) {
-    device.keyFile = path;
     device.keyFileLock = std::move(lock);
     // The file holds what the cells hold, as a real key's memory does when
     // it is pulled out; a change that could not be saved is not made.
-    device.key.SetCellStore([&device](const vkey::KeyContents& after) {
+    device.key.SetCellStore([&device, path](const vkey::KeyContents& after) {
         std::string error;
-        if (vkey::SaveKeyFile(device.keyFile, after, error)) return true;
+        if (vkey::SaveKeyFile(path, after, error)) return true;
         std::fprintf(stderr, "virtualhid-server: %s; device %d refuses the write\n", error.c_str(),
                      device.id);
         std::fflush(stderr);

@@ -50,9 +50,8 @@ struct Device {
     bool deliverShort = false;  // hand them over instead of dropping them
     int droppedReports = 0;     // short input reports dropped, as HID drops them
     int foreignReplies = 0;     // foreign replies its timed faults sent
-    // Where the key keeps its memory between runs; empty for none
-    // (KeepMemoryIn).
-    std::string keyFile;
+    // The lock of the file the key keeps its memory in between runs, when it
+    // keeps one (KeepMemoryIn).
     vkey::KeyFileLock keyFileLock;
 };
 
