@@ -43,7 +43,10 @@ void FlushFolder(const std::string& folder) {
 
 bool ReplaceFileDurably(const std::string& path, const std::string& text, std::string& reason) {
     const std::string aside = path + ".new";
-    HANDLE file = CreateFileA(aside.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    // Made afresh: one left by a crash may be readable by others, or be a
+    // link, and a file opened over it keeps what it was.
+    DeleteFileA(aside.c_str());
+    HANDLE file = CreateFileA(aside.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         reason = FailedStep("cannot create", aside);

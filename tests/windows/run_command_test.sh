@@ -72,10 +72,12 @@ check "the file is as the key left it" test "$before" = "$(cat "$key")"
 check "and its owner's only" test "$(stat -c %a "$key")" = 600
 
 case_name="a key in use"
+echo "left by a crash" >"$key.new" && chmod 666 "$key.new"
 run --provisioned --key-file "$key" --screenshot "$shot"
 check "exit 0" test $rc -eq 0
 check "names the key's passwords" has "key password 1234, login ID demo-user"
 check "the file holds them" grep -q '^cells .*31323334' "$key"
+check "its owner's only, whatever file a crash left beside it" test "$(stat -c %a "$key")" = 600
 
 case_name="the window's key through the command line"
 cli_out=$(echo 1234 | "$root/scripts/cli" --key-file "$key" show-login-password 2>&1)
