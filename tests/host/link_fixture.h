@@ -5,6 +5,7 @@
 
 #include "in_process_transport.h"
 #include "key_link.h"
+#include "padded_field.h"
 
 class LinkTest : public ::testing::Test {
 protected:
@@ -32,6 +33,12 @@ protected:
         EXPECT_EQ(0x81E1, OpenKey(8));
         inproc::ClearEvents();
         return inproc::Devices().back();
+    }
+
+    // The twelve cells of a field, as bytes.
+    static std::string Field(const vkey::VirtualKey& key, int base) {
+        const auto& cells = key.contents().cells;
+        return std::string(cells.begin() + base, cells.begin() + base + 12);
     }
 
     static std::vector<inproc::WireEventKind> Kinds() {

@@ -66,18 +66,6 @@ public:
         return nlohmann::json::parse(Out(), nullptr, /*allow_exceptions=*/false);
     }
 
-    // The twelve cells of a field, as bytes.
-    static std::string Field(const vkey::VirtualKey& key, int base) {
-        const auto& cells = key.contents().cells;
-        return std::string(cells.begin() + base, cells.begin() + base + 12);
-    }
-
-    static std::string Padded(const std::string& text) {
-        std::string field = text;
-        field.resize(12, '\0');
-        return field;
-    }
-
     static int CellWrites() {
         int writes = 0;
         for (const vkey::DecodedFrame& frame : inproc::SentFrames())

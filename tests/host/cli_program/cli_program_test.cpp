@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli_runner.h"
+#include "padded_field.h"
 
 namespace {
 
@@ -25,12 +26,6 @@ const std::string kTwoKeys =
     "--key serial=4b41d002";
 const std::string kOneKey =
     "--key serial=4b41d001 key-password=1234 login-id=demo-user login-password=demo-pass1";
-
-std::string Padded(const std::string& text) {
-    std::string field = text;
-    field.resize(12, '\0');
-    return field;
-}
 
 bool Has(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
@@ -193,10 +188,10 @@ INSTANTIATE_TEST_SUITE_P(Commands, CommandTest, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(CliProgramTest, PermissionDeniedForAnotherUser) {
+    if (geteuid() != 0) GTEST_SKIP() << "the node is this user's own: run as root";
     Invocation invocation{"--key mode=600", {"list"}, ""};
     invocation.asAnotherUser = true;
     const Ran run = RunCli(invocation);
-    if (geteuid() != 0) GTEST_SKIP() << "the node is this user's own: run as root";
     EXPECT_EQ(9, run.exitCode) << run.out << run.err;
     EXPECT_TRUE(Has(run.out, "--------  permission denied  device: /dev/hidraw0")) << run.out;
     EXPECT_TRUE(Has(run.err, "udev rule")) << run.err;

@@ -15,35 +15,14 @@
 #include <fstream>
 #include <sstream>
 
+#include "reachable_copy.h"
+
 namespace clirun {
 
 namespace {
 
-// keyadmin-cli where every user may run it: the build tree may be out of
-// reach of the user a test drops to.
-class ProgramCopy {
-public:
-    ProgramCopy() {
-        char directory[] = "/tmp/keyadmin-cli-test-XXXXXX";
-        if (!mkdtemp(directory)) return;
-        directory_ = directory;
-        std::filesystem::permissions(directory_, std::filesystem::perms(0755));
-        program_ = directory_ + "/keyadmin-cli";
-        std::filesystem::copy_file(KEYADMIN_CLI, program_);
-    }
-    ~ProgramCopy() {
-        std::error_code ignored;
-        std::filesystem::remove_all(directory_, ignored);
-    }
-    const std::string& program() const { return program_; }
-    std::string File(const std::string& name) const { return directory_ + "/" + name; }
-
-private:
-    std::string directory_, program_;
-};
-
-const ProgramCopy& Copy() {
-    static const ProgramCopy copy;
+const ReachableCopy& Copy() {
+    static const ReachableCopy copy(KEYADMIN_CLI, "keyadmin-cli-test");
     return copy;
 }
 
@@ -59,8 +38,8 @@ std::vector<std::string> CommandLine(const Invocation& invocation, const std::st
     for (const std::string& word : Words(invocation.devices)) argv.push_back(word);
     argv.insert(argv.end(), {"--cells", cells, "--"});
     if (invocation.asAnotherUser && geteuid() == 0)
-        argv.insert(argv.end(), {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
-    argv.push_back(Copy().program());
+        argv.insert(argv.end(), kAsNobody.begin(), kAsNobody.end());
+    argv.push_back(Copy().path());
     argv.insert(argv.end(), invocation.arguments.begin(), invocation.arguments.end());
     return argv;
 }

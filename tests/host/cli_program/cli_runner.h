@@ -3,7 +3,6 @@
 // outputs, its exit code, and the cells each key holds at the end.
 #pragma once
 
-#include <functional>
 #include <map>
 #include <string>
 #include <vector>

@@ -18,6 +18,7 @@
 #include "key_link.h"
 #include "key_transport.h"
 #include "monotonic_clock.h"
+#include "reachable_copy.h"
 #include "testbed.h"
 
 extern char** environ;
@@ -92,7 +93,7 @@ protected:
         std::vector<std::string> words;
         std::string program = HIDRAW_PROBE;
         if (otherUser && geteuid() == 0) {
-            words = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+            words = kAsNobody;
             // The build tree may be out of that user's reach; the testbed is not.
             const std::string copy = vhidraw::TestbedRoot() + "/hidraw_probe";
             std::filesystem::copy_file(program, copy,

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "key_file.h"
+#include "reachable_copy.h"
 
 namespace {
 
@@ -35,29 +36,7 @@ Outcome RunVirtualHidraw(const std::string& arguments) {
     return outcome;
 }
 
-// hidraw_probe where every user may run it: the build tree may be out of
-// the reach of the user a test drops to.
-class ProbeCopy {
-public:
-    ProbeCopy() {
-        char directory[] = "/tmp/hidraw-probe-XXXXXX";
-        if (!mkdtemp(directory)) return;
-        directory_ = directory;
-        std::filesystem::permissions(directory_, std::filesystem::perms(0755));
-        path_ = directory_ + "/hidraw_probe";
-        std::filesystem::copy_file(HIDRAW_PROBE, path_);
-    }
-    ~ProbeCopy() {
-        std::error_code ignored;
-        std::filesystem::remove_all(directory_, ignored);
-    }
-    const std::string& path() const { return path_; }
-
-private:
-    std::string directory_, path_;
-};
-
-const ProbeCopy probeCopy;
+const ReachableCopy probeCopy(HIDRAW_PROBE, "hidraw-probe");
 const std::string& kProbe = probeCopy.path();
 
 std::string Slurp(const std::string& path) {

@@ -24,6 +24,8 @@ protected:
     }
 
 public:
+    using LinkTest::Field;  // for the helpers outside the tests too
+
     // The frames the key took: "S1" for serial byte 1, "R40" for reading
     // cell 40, "W40" for writing it.
     static std::vector<std::string> Wire() {
@@ -68,11 +70,6 @@ public:
         return bytes;
     }
 
-    static std::string Field(const vkey::VirtualKey& key, int base) {
-        const auto& cells = key.contents().cells;
-        return std::string(cells.begin() + base, cells.begin() + base + 12);
-    }
-
     static bool PasswordBuffersWiped() {
         for (const TextField* field :
              {&passwordBuffers.loginPassword, &passwordBuffers.storedKeyPassword,
@@ -107,13 +104,6 @@ public:
         return Window().boxes.size() == 1 ? Window().boxes[0] : none;
     }
 };
-
-// Twelve bytes of a field: the text, then zeros.
-inline std::string Padded(const std::string& text) {
-    std::string field = text;
-    field.resize(12, '\0');
-    return field;
-}
 
 // The success text of the login-password display.
 inline std::string Shown(const std::string& loginPassword) {

@@ -35,17 +35,6 @@ void TakeConfirmation(TextField& text) {
     Fill(text, typed.confirmation, 'k');
 }
 
-std::string Field(const vkey::VirtualKey& key, int base) {
-    const auto& cells = key.contents().cells;
-    return std::string(cells.begin() + base, cells.begin() + base + 12);
-}
-
-std::string Padded(const std::string& text) {
-    std::string field = text;
-    field.resize(12, '\0');
-    return field;
-}
-
 ChangeRequest KeyPasswordRequest(FirstKeyPassword first) {
     return {PasswordField::KeyPassword, first, TakeNew, TakeConfirmation, TakeCurrent};
 }

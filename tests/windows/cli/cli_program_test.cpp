@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli_process.h"
+#include "padded_field.h"
 #include "server_fixture.h"
 
 namespace {
@@ -23,12 +24,6 @@ std::string Field(const std::string& id, int base) {
     std::string field;
     for (int i = 0; i < 12; ++i)
         field.push_back(static_cast<char>(std::stoi(hex.substr((base + i) * 2, 2), nullptr, 16)));
-    return field;
-}
-
-std::string Padded(const std::string& text) {
-    std::string field = text;
-    field.resize(12, '\0');
     return field;
 }
 
