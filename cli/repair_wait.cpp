@@ -39,10 +39,12 @@ std::string RepairMessage(RepairOutcome repair, const std::string& serial) {
 
 RepairOutcome AwaitRepair(bool firstKeyPassword) {
     const std::string serial = SerialText(PendingRepairSerial());
+    // A Ctrl-C from before the wait is not meant for it; one pressed once
+    // the wait has been told of is.
+    ForgetInterrupt();
     Tell(Say(firstKeyPassword ? Message::FirstKeyPasswordMixed : Message::KeyPasswordMixed));
     Tell(Say(Message::WaitingForKey, {serial, std::to_string(kRepairWaitMinutes)}));
     ChooseKeyPath({});
-    ForgetInterrupt();
     KeyArrivals arrivals;
     TakeAttachedKeys(arrivals);  // a key still attached has not come back
     const std::uint64_t end = MonotonicMilliseconds() + kRepairWaitMinutes * 60 * 1000;

@@ -37,6 +37,11 @@ bool WriteOut(std::string_view utf8) {
 
 bool WriteErr(std::string_view utf8) {
     Console().err += utf8;
+    std::string& cue = Console().interruptOnErr;
+    if (!cue.empty() && Console().err.find(cue) != std::string::npos) {
+        Console().interrupted = true;
+        cue.clear();
+    }
     return true;
 }
 

@@ -35,6 +35,8 @@ struct Terminal {
     std::uint64_t pausedMs = 0;
     // Called after each wait with its number (1, 2, ...).
     std::function<void(int pause)> onPause;
+    // Ctrl-C is pressed as soon as standard error has shown this text.
+    std::string interruptOnErr;
 };
 
 Terminal& Console();

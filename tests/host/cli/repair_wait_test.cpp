@@ -95,6 +95,14 @@ TEST_F(RepairWaitTest, CtrlCEndsTheWait) {
     EXPECT_NE(Padded("1234"), Field(key, 40));
 }
 
+TEST_F(RepairWaitTest, CtrlCAsSoonAsTheWaitIsToldOfEndsIt) {
+    PulledAt(45, false, {"set-key-password"}, {"1234", "abcdefgh", "abcdefgh"});
+    term::Console().interruptOnErr = "Ctrl-C stops waiting.";
+    EXPECT_EQ(8, Run({"set-key-password"}));
+    EXPECT_EQ(0, term::Console().pauses);
+    EXPECT_TRUE(Has(Err(), "Stopped waiting.")) << Err();
+}
+
 TEST_F(RepairWaitTest, CtrlCDuringTheChangeDoesNotEndTheWait) {
     PulledAt(45, false, {"set-key-password"}, {"1234", "abcdefgh", "abcdefgh"});
     term::Console().interrupted = true;  // pressed while the key was written
