@@ -90,15 +90,17 @@ constexpr std::array kTexts{
           "%s의 인증키를 열 권한이 없습니다."},
     Texts{Message::UdevRuleHint,
           "KeyAdmin's udev rule gives the user at this computer access to the key: the package "
-          "installs it in /usr/lib/udev/rules.d/, and 'sudo udevadm trigger' (or plugging the "
-          "key in again) applies it; without the package, copy "
-          "packaging/linux/70-keyadmin-usb-key.rules to /etc/udev/rules.d/ first. A login "
-          "without a seat (over SSH) needs the rule's plugdev line instead.",
+          "installs it in /usr/lib/udev/rules.d/, and 'sudo udevadm control --reload-rules && "
+          "sudo udevadm trigger' (or plugging the key in again) applies it; without the "
+          "package, first 'sudo cp packaging/linux/70-keyadmin-usb-key.rules /etc/udev/rules.d/' "
+          "from the source tree. A login without a seat (over SSH) needs the rule's plugdev "
+          "line instead, and the user in the plugdev group.",
           "KeyAdmin의 udev 규칙이 이 컴퓨터 앞의 사용자에게 인증키를 열 권한을 줍니다. 패키지가 "
-          "규칙을 /usr/lib/udev/rules.d/에 설치하며, 'sudo udevadm trigger'를 실행하거나 "
-          "인증키를 다시 꽂으면 적용됩니다. 패키지 없이 쓸 때는 먼저 "
-          "packaging/linux/70-keyadmin-usb-key.rules를 /etc/udev/rules.d/에 복사하십시오. "
-          "자리 없이 (SSH로) 로그인했다면 규칙의 plugdev 줄을 대신 써야 합니다."},
+          "규칙을 /usr/lib/udev/rules.d/에 설치하며, 'sudo udevadm control --reload-rules && "
+          "sudo udevadm trigger'를 실행하거나 인증키를 다시 꽂으면 적용됩니다. 패키지 없이 쓸 "
+          "때는 먼저 소스 트리에서 'sudo cp packaging/linux/70-keyadmin-usb-key.rules "
+          "/etc/udev/rules.d/'를 실행하십시오. 자리 없이 (SSH로) 로그인했다면 규칙의 plugdev "
+          "줄을 대신 쓰고 사용자를 plugdev 그룹에 넣어야 합니다."},
     Texts{Message::KeyInUse, "The key at %s is in use by another program.",
           "%s의 인증키를 다른 프로그램이 사용하고 있습니다."},
     Texts{Message::KeyUnusable,

@@ -27,7 +27,6 @@
 #include <string_view>
 #include <thread>
 
-#include "hid_transport_linux.h"
 #include "key_link.h"
 #include "key_transport.h"
 #include "monotonic_clock.h"
@@ -157,16 +156,6 @@ bool WaitUntil(short events, std::uint64_t deadline) {
 }
 
 }  // namespace
-
-const char* PermissionDeniedHint() {
-    return "This user may not open the key's hidraw node. KeyAdmin's udev rule gives the user\n"
-           "at this computer access to the key. From the source tree, install it with:\n"
-           "  sudo cp packaging/linux/70-keyadmin-usb-key.rules /etc/udev/rules.d/\n"
-           "  sudo udevadm control --reload-rules && sudo udevadm trigger\n"
-           "An installed package keeps the rule in /usr/lib/udev/rules.d/: then the second line\n"
-           "alone applies it. A login without a seat (over SSH) needs the rule's plugdev line\n"
-           "instead, and the user in the plugdev group.\n";
-}
 
 int DiscoverKey() {
     // This process's own lock must not make its own key look in use.

@@ -2,6 +2,8 @@
 // every key of the key's vendor and product (a foreign device is never
 // listed), each read through its own serial-number command; several keys and
 // no --serial change nothing.
+#include <filesystem>
+
 #include "cli_fixture.h"
 
 namespace {
@@ -226,6 +228,23 @@ INSTANTIATE_TEST_SUITE_P(
                       FailureCase{"InUse", DiscoveryFailure::InUse, 10, "in use",
                                   "is in use by another program."}),
     [](const auto& info) { return info.param.name; });
+
+TEST_F(KeyChoiceTest, PermissionDeniedNamesTheRuleAndHowToInstallIt) {
+    const std::string rule = "packaging/linux/70-keyadmin-usb-key.rules";
+    for (const Language language : {Language::English, Language::Korean}) {
+        UseLanguage(language);
+        Fresh(kSerialA);
+        inproc::RefuseOpening(0, DiscoveryFailure::PermissionDenied);
+        EXPECT_EQ(9, Run({"status"}));
+        EXPECT_TRUE(Has(Err(), "sudo cp " + rule + " /etc/udev/rules.d/")) << Err();
+        EXPECT_TRUE(Has(Err(), "sudo udevadm control --reload-rules && sudo udevadm trigger"))
+            << Err();
+        EXPECT_TRUE(Has(Err(), "/usr/lib/udev/rules.d/")) << Err();
+        inproc::Reset();
+        term::Reset();
+    }
+    EXPECT_TRUE(std::filesystem::exists(std::string(KEYADMIN_SOURCE_DIR) + "/" + rule));
+}
 
 TEST_F(KeyChoiceTest, ADeviceWhoseReportsCannotCarryTheFramingIsUnusable) {
     vkey::DeviceConfig shortReports;

@@ -4,7 +4,6 @@
 // process).
 #include <filesystem>
 
-#include "hid_transport_linux.h"
 #include "hidraw_fixture.h"
 
 namespace {
@@ -250,16 +249,6 @@ TEST_F(AccessTest, TheKeyIsHeldUntilCloseKey) {
     EXPECT_EQ("failed InUse /dev/hidraw0", RunProbe({"discover"}));
     CloseKey();
     EXPECT_EQ("found", RunProbe({"discover"}));
-}
-
-TEST(PermissionDeniedHint, NamesTheRuleAndHowToInstallIt) {
-    const std::string hint = PermissionDeniedHint();
-    const std::string rule = "packaging/linux/70-keyadmin-usb-key.rules";
-    EXPECT_NE(std::string::npos, hint.find("sudo cp " + rule + " /etc/udev/rules.d/"));
-    EXPECT_NE(std::string::npos,
-              hint.find("sudo udevadm control --reload-rules && sudo udevadm trigger"));
-    EXPECT_NE(std::string::npos, hint.find("/usr/lib/udev/rules.d/"));
-    EXPECT_TRUE(std::filesystem::exists(std::string(KEYADMIN_SOURCE_DIR) + "/" + rule));
 }
 
 }  // namespace
