@@ -18,24 +18,12 @@ faulty_deb() {  # case, change (a command run in the unpacked package)
     echo "$dir/keyadmin-cli.deb"
 }
 
-expect() {  # case, expected message, package
-    local output
-    output=$(bash "$check" "$3" "$version" "$source" "$virtual_hidraw" 2>&1)
-    if [ $? -eq 0 ]; then
-        echo "FAIL: $1: the check passed"
-        status=1
-    elif ! grep -qF -- "$2" <<<"$output"; then
-        echo "FAIL: $1: no \"$2\" in:"
-        sed 's/^/    /' <<<"$output"
-        status=1
-    else
-        echo "ok: $1"
-    fi
-}
+source "$(dirname "$0")/../../support/refusal_checks.sh"
 
 # Case | change | message the check must give
 while IFS='|' read -r name change message; do
-    expect "$name" "$message" "$(faulty_deb "$name" "$change")"
+    expect "$name" "$message" "$(faulty_deb "$name" "$change")" "$version" "$source" \
+        "$virtual_hidraw"
 done <<EOF2
 NoKoreanManual|rm usr/share/man/ko/man1/keyadmin-cli.1.gz|holds other files
 RuleUnderEtc|mkdir -p etc/udev/rules.d && mv usr/lib/udev/rules.d/*.rules etc/udev/rules.d/|holds other files

@@ -42,21 +42,7 @@ faulty_zip() {  # case, change (a command run in the case's copy of the folder)
     echo "$dir/$folder.zip"
 }
 
-expect() {  # case, expected message, check arguments...
-    local name=$1 message=$2 output
-    shift 2
-    output=$(bash "$check" "$@" 2>&1)
-    if [ $? -eq 0 ]; then
-        echo "FAIL: $name: the check passed"
-        status=1
-    elif ! grep -qF -- "$message" <<<"$output"; then
-        echo "FAIL: $name: no \"$message\" in:"
-        sed 's/^/    /' <<<"$output"
-        status=1
-    else
-        echo "ok: $name"
-    fi
-}
+source "$(dirname "$0")/../../support/refusal_checks.sh"
 
 other_format=pei-x86-64
 [ "$format" = pei-x86-64 ] && other_format=pei-i386
