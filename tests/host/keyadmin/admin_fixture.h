@@ -26,6 +26,13 @@ protected:
 public:
     using LinkTest::Field;  // for the helpers outside the tests too
 
+    // A fresh bus, window and repair for the next round of a test's loop.
+    static void NextRound() {
+        inproc::Reset();
+        fakewin::ResetWindow();
+        ForgetKeyPasswordRepair();
+    }
+
     // The frames the key took: "S1" for serial byte 1, "R40" for reading
     // cell 40, "W40" for writing it.
     static std::vector<std::string> Wire() {

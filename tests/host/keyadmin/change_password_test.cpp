@@ -200,8 +200,7 @@ TEST_F(ChangePasswordTest, KeyUnpluggedAfterItsFifthWrite) {
                              Mode{true, false, 40, kKeyCaption, kKeyChangeInterrupted},
                              Mode{true, true, 40, kKeyCaption, kKeyChangeInterrupted}}) {
         SCOPED_TRACE(std::to_string(mode.base) + (mode.initial ? " initial" : ""));
-        inproc::Reset();
-        ForgetKeyPasswordRepair();  // the last round's
+        NextRound();
         vkey::VirtualKey& key = mode.initial ? FactoryInitial() : Provisioned("secret", "login");
         key.UnplugAfter(13 + 5);
         const std::string current = mode.initial ? "" : "secret";
@@ -327,8 +326,7 @@ TEST_F(ChangePasswordTest, OldKeyPasswordUnlocksAfterARefusedChange) {
 TEST_F(ChangePasswordTest, RestoreInterruptedReportsTheKeyGone) {
     for (bool pulled : {true, false}) {
         SCOPED_TRACE(pulled ? "pulled" : "silent");
-        inproc::Reset();
-        ForgetKeyPasswordRepair();  // the last round's
+        NextRound();
         vkey::VirtualKey& key = Provisioned("secret", "login");
         key.RefuseWritesTo(44);
         // 13 reads, 5 writes up to the refused cell, 2 cells restored.

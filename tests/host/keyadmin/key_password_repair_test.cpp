@@ -188,9 +188,7 @@ TEST_F(KeyPasswordRepairTest, EveryFaultOfEveryChangeAndTheNextRefresh) {
         SCOPED_TRACE(
             std::string(kind.name) + ", " + kFaultNames[static_cast<int>(c.fault)] +
             (c.at == kAfterWrites ? " after the writes" : " at cell " + std::to_string(c.at)));
-        inproc::Reset();
-        fakewin::ResetWindow();
-        ForgetKeyPasswordRepair();
+        NextRound();
         vkey::VirtualKey& key = kind.arrange();
         const KeyStatus before = keyIdentity.status;
         Strike(key, c.fault, kind.base + c.at, 13 + c.at);
@@ -264,8 +262,7 @@ TEST_F(KeyPasswordRepairTest, TheRepairComesFirstAndTheSerialIsReadOnlyWhilePend
               Wire());
     EXPECT_EQ(Padded("oldpassword"), WrittenBytes());
 
-    inproc::Reset();
-    ForgetKeyPasswordRepair();
+    NextRound();
     vkey::VirtualKey& key = InterruptedAtCell45();
     fakewin::ViewForm("oldpassword");
     ShowLoginPassword(kOwner);
@@ -407,8 +404,7 @@ TEST_F(KeyPasswordRepairTest, ARestoreRefusedOrInterruptedIsNotReportedDone) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        inproc::Reset();
-        ForgetKeyPasswordRepair();
+        NextRound();
         vkey::VirtualKey& key = InterruptedAtCell45();
         c.strike(key);
         RefreshKeyStatus(kOwner);

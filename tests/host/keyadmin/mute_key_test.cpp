@@ -68,9 +68,7 @@ TEST_F(MuteKeyTest, OneTimeoutWhereverTheKeyFallsMute) {
                 SCOPED_TRACE(std::string(operation.name) +
                              (silent ? ", silent after " : ", taking no writes after ") +
                              std::to_string(answered));
-                inproc::Reset();
-                fakewin::ResetWindow();
-                ForgetKeyPasswordRepair();
+                NextRound();
                 operation.arrange();
                 vkey::VirtualKey& key = inproc::Devices()[0];
                 MuteAndRun(key, silent, answered, operation);

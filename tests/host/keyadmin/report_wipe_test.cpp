@@ -60,9 +60,7 @@ const Scenario kScenarios[] = {
 TEST_F(ReportWipeTest, ReportBuffersAreZeroAfterEveryOperation) {
     for (const Scenario& scenario : kScenarios) {
         SCOPED_TRACE(scenario.name);
-        inproc::Reset();
-        fakewin::ResetWindow();
-        ForgetKeyPasswordRepair();
+        NextRound();
         scenario.arrange();
         scenario.operation();
 
