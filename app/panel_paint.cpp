@@ -1,9 +1,7 @@
 // Painting the information panel: the banner, the key's identity, the
 // labels of the password form and the etched separator. Everything is drawn
 // on every paint; the window's children cover what lies under them.
-#include <algorithm>
 #include <array>
-#include <cstdio>
 #include <cstring>
 
 #include "admin_window.h"
@@ -68,11 +66,13 @@ void PaintText(HDC dc, POINT at, const char* text, int length) {
     TextOutA(dc, at.x, at.y, text, length);
 }
 
+// wsprintfA writes 1024 bytes at most, terminator included.
+using Line = std::array<char, 1024>;
+
 // Formats one identity line into the start of `line`: its length as drawn.
 template <typename... Values>
-int FormatLine(std::array<char, 256>& line, const char* format, Values... values) {
-    const int length = std::snprintf(line.data(), line.size(), format, values...);
-    return std::clamp(length, 0, static_cast<int>(line.size()) - 1);
+int FormatLine(Line& line, const char* format, Values... values) {
+    return wsprintfA(line.data(), format, values...);
 }
 
 void PaintText(HDC dc, POINT at, const char* text) {
@@ -89,7 +89,7 @@ void DrawBanner(HDC dc, HDC memory) {
 }
 
 void DrawIdentityLines(HDC dc) {
-    std::array<char, 256> line{};
+    Line line{};
     if (keyIdentity.status != KeyStatus::NotFound) {
         const auto& serial = keyIdentity.serial;
         int length =

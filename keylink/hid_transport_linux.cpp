@@ -161,29 +161,27 @@ int DiscoverKey() {
     // This process's own lock must not make its own key look in use.
     CloseNode();
     keyLink.discoveryFailure = DiscoveryFailure::NoKey;
-    keyLink.failedPath.clear();
+    SetFailedPath("");
     for (const Named& device : HidrawDevices()) {
         const std::string path = kNodeDirectory + device.name;
         if (!IsChosenKeyPath(path.c_str()) || !IsWantedKey(device.name)) continue;
         const DiscoveryFailure why = TakeKey(device.name);
         if (why == DiscoveryFailure::None) {
             keyLink.discoveryFailure = DiscoveryFailure::None;
-            keyLink.failedPath.clear();
+            SetFailedPath("");
             return 1;
         }
         if (why != DiscoveryFailure::NoKey) {
             keyLink.discoveryFailure = why;
-            keyLink.failedPath = path;
+            SetFailedPath(path);
         }
     }
     return 0;
 }
 
-std::vector<std::string> ListKeyPaths() {
-    std::vector<std::string> paths;
+void ForEachKeyPath(KeyPathVisitor visit, void* context) {
     for (const Named& device : HidrawDevices())
-        if (IsWantedKey(device.name)) paths.push_back(kNodeDirectory + device.name);
-    return paths;
+        if (IsWantedKey(device.name)) visit((kNodeDirectory + device.name).c_str(), context);
 }
 
 void CloseKey() {

@@ -149,7 +149,7 @@ bool TryCandidate(const char* devicePath) {
         !OpenReportHandle(devicePath)) {
         CloseIfOpen(keyLink.queryHandle);
         keyLink.discoveryFailure = DiscoveryFailure::Unusable;
-        keyLink.failedPath = devicePath;
+        SetFailedPath(devicePath);
         return false;
     }
     SizeReportBuffers(inputLength, outputLength);
@@ -183,7 +183,7 @@ void FinishTransfer(BOOL started, OVERLAPPED& overlapped, DWORD length, DWORD li
 
 int DiscoverKey() {
     keyLink.discoveryFailure = DiscoveryFailure::NoKey;
-    keyLink.failedPath.clear();
+    SetFailedPath("");
     int found = 0;
     ForEachHidInterface(
         [&](const char* devicePath) {
@@ -194,23 +194,21 @@ int DiscoverKey() {
         [] { CloseIfOpen(keyLink.queryHandle); });  // examined, and no match
     if (found) {
         keyLink.discoveryFailure = DiscoveryFailure::None;
-        keyLink.failedPath.clear();
+        SetFailedPath("");
     }
     return found;
 }
 
-std::vector<std::string> ListKeyPaths() {
-    std::vector<std::string> paths;
+void ForEachKeyPath(KeyPathVisitor visit, void* context) {
     ForEachHidInterface(
         [&](const char* devicePath) {
             if (void* device = OpenDevicePath(devicePath, 0)) {
-                if (IsWantedKey(device)) paths.emplace_back(devicePath);
+                if (IsWantedKey(device)) visit(devicePath, context);
                 CloseHandle(device);
             }
             return false;
         },
         [] {});
-    return paths;
 }
 
 void CloseKey() {

@@ -7,8 +7,8 @@
 
 #include <array>
 #include <cstdint>
-#include <string>
-#include <vector>
+#include <span>
+#include <string_view>
 
 // The one key model this program knows.
 struct DeviceProfile {
@@ -24,6 +24,15 @@ inline constexpr DeviceProfile kFactoryProfile{{0x3C, 0xA7, 0x19, 0xE2}, 0x81, 0
 // reports is not our key.
 inline constexpr std::uint16_t kMinOutputReportLength = 9;
 inline constexpr std::uint16_t kMinInputReportLength = 4;
+// The longest report the link carries, the report ID included: a high-speed
+// interrupt transfer moves 1024 bytes at most. A device with longer reports
+// is not our key either (the key's are 65 bytes).
+inline constexpr std::uint16_t kMaxReportLength = 1025;
+
+// An interface's path, terminated; "" for none. The platforms' paths are far
+// shorter (a Windows device instance ID has at most 200 characters); a
+// longer one is cut short, and is then never the chosen key's.
+using KeyPath = std::array<char, 512>;
 
 inline constexpr std::int32_t kOpenedFlagValue = 0x3FF;
 inline constexpr std::uint8_t kKeyCellCount = 59;
@@ -34,7 +43,7 @@ enum class DiscoveryFailure : std::uint8_t {
     NoKey,             // no interface with the key's vendor and product ID
     PermissionDenied,  // the key is there, but this user may not open it
     InUse,             // the key is held by another program for its operation
-    Unusable,          // its report lengths cannot be read or are too short
+    Unusable,          // its report lengths cannot be read, or are too short or too long
 };
 
 // Module-level state of the connection; one for the whole program.
@@ -46,18 +55,20 @@ struct KeyLink {
     void* writeEvent = nullptr;    // created once, reused for every write
     std::uint16_t inputReportLength = 0;
     std::uint16_t outputReportLength = 0;
-    std::int32_t linkState = 0;              // 1 while a found key's transfers succeed
-    std::int32_t openedFlag = 0;             // kOpenedFlagValue after a successful OpenKey
-    std::vector<std::uint8_t> outputReport;  // outputReportLength bytes
-    std::vector<std::uint8_t> inputReport;   // inputReportLength bytes
+    std::int32_t linkState = 0;   // 1 while a found key's transfers succeed
+    std::int32_t openedFlag = 0;  // kOpenedFlagValue after a successful OpenKey
+    // The first outputReportLength and inputReportLength bytes of the link's
+    // own buffers (kMaxReportLength bytes each): sizing them never allocates.
+    std::span<std::uint8_t> outputReport;
+    std::span<std::uint8_t> inputReport;
     // Set by an exchange that got no matching reply (key not opened, link
     // lost, write failed or timed out, read timed out, only foreign replies,
     // report buffers too short for the framing) and by a refused command;
     // its answer byte then means nothing. Cleared by the next exchange.
     bool exchangeFailed = false;
     DiscoveryFailure discoveryFailure = DiscoveryFailure::None;
-    std::string failedPath;  // the interface the failure is about, when there is one
-    std::string chosenPath;  // empty: the first key found; else only this one
+    KeyPath failedPath{};  // the interface the failure is about, when there is one
+    KeyPath chosenPath{};  // empty: the first key found; else only this one
 };
 
 extern KeyLink keyLink;
@@ -71,7 +82,7 @@ std::uint16_t OpenKey(std::uint8_t generation);
 
 // From now on, discovery takes only the interface at `path` (one of
 // ListKeyPaths()); an empty path goes back to the first key found.
-void ChooseKeyPath(const std::string& path);
+void ChooseKeyPath(std::string_view path);
 
 // One framed exchange: the key's answer byte.
 std::uint8_t Transact(std::uint8_t command, std::uint8_t argument1, std::uint8_t argument2);

@@ -33,9 +33,11 @@ std::int32_t ReceiveReport(std::uint32_t limitMs);
 // The pause between two reads of one exchange (kPauseBetweenReadsMs).
 void PauseBetweenReads();
 
-// The paths of every attached interface with the key's vendor and product
-// ID, in the order the platform lists them. Leaves the link as it was.
-std::vector<std::string> ListKeyPaths();
+// Calls `visit` with the path of every attached interface with the key's
+// vendor and product ID, and `context`, in the order the platform lists
+// them. Leaves the link as it was.
+using KeyPathVisitor = void (*)(const char* path, void* context);
+void ForEachKeyPath(KeyPathVisitor visit, void* context);
 
 // Closes whatever the transport holds on the key (its handles, and where the
 // platform has one, its lock); the link state and the opened flag fall to 0.
@@ -46,14 +48,25 @@ void CloseKey();
 inline constexpr std::uint32_t kExchangeLimitMs = 3000;
 inline constexpr std::uint32_t kPauseBetweenReadsMs = 2;
 
+// Provided by the key link for the front ends.
+
+// The paths ForEachKeyPath visits, in its order. In a file of its own
+// (key_paths.cpp), which a program that lists no keys does not link.
+std::vector<std::string> ListKeyPaths();
+
 // Provided by the key link for the transports.
 
 // Whether a device with these report lengths can carry the framing.
 bool ReportLengthsUsable(std::uint16_t inputLength, std::uint16_t outputLength);
 
 // Records the discovered report lengths and sizes both report buffers to
-// them, zero-filled. Allocates only when a buffer has to grow.
+// them, zero-filled. Never allocates; a length over kMaxReportLength (which
+// ReportLengthsUsable refuses) leaves a buffer shorter than its length, and
+// every exchange then fails before it builds a frame.
 void SizeReportBuffers(std::uint16_t inputLength, std::uint16_t outputLength);
 
 // Whether the interface at `path` may be taken: any, until a key is chosen.
 bool IsChosenKeyPath(const char* path);
+
+// Names the interface the discovery's failure is about ("" for none).
+void SetFailedPath(std::string_view path);

@@ -1,20 +1,41 @@
 // The module-level link state and the report buffers it owns.
+#include <algorithm>
+
 #include "key_link.h"
 #include "key_transport.h"
 
 KeyLink keyLink;
 DeviceProfile deviceProfile = kFactoryProfile;
 
+namespace {
+
+std::array<std::uint8_t, kMaxReportLength> outputReportBytes{};
+std::array<std::uint8_t, kMaxReportLength> inputReportBytes{};
+
+// The first `length` bytes of `bytes`, zero-filled; all of them if it is longer.
+std::span<std::uint8_t> ZeroedPart(std::span<std::uint8_t> bytes, std::uint16_t length) {
+    std::fill(bytes.begin(), bytes.end(), 0);
+    return bytes.first(std::min<std::size_t>(length, bytes.size()));
+}
+
+void CopyPath(KeyPath& to, std::string_view path) {
+    const std::size_t length = std::min(path.size(), to.size() - 1);
+    std::copy_n(path.data(), length, to.data());
+    to[length] = '\0';
+}
+
+}  // namespace
+
 bool ReportLengthsUsable(std::uint16_t inputLength, std::uint16_t outputLength) {
-    return inputLength >= kMinInputReportLength && outputLength >= kMinOutputReportLength;
+    return inputLength >= kMinInputReportLength && outputLength >= kMinOutputReportLength &&
+           inputLength <= kMaxReportLength && outputLength <= kMaxReportLength;
 }
 
 void SizeReportBuffers(std::uint16_t inputLength, std::uint16_t outputLength) {
     keyLink.inputReportLength = inputLength;
     keyLink.outputReportLength = outputLength;
-    // assign() keeps the capacity, so rediscovering the same key allocates nothing.
-    keyLink.inputReport.assign(inputLength, 0);
-    keyLink.outputReport.assign(outputLength, 0);
+    keyLink.inputReport = ZeroedPart(inputReportBytes, inputLength);
+    keyLink.outputReport = ZeroedPart(outputReportBytes, outputLength);
 }
 
 std::uint16_t ProfileProductId() {
@@ -22,10 +43,15 @@ std::uint16_t ProfileProductId() {
                                       deviceProfile.productIdLow);
 }
 
-void ChooseKeyPath(const std::string& path) {
-    keyLink.chosenPath = path;
+void ChooseKeyPath(std::string_view path) {
+    CopyPath(keyLink.chosenPath, path);
 }
 
 bool IsChosenKeyPath(const char* path) {
-    return keyLink.chosenPath.empty() || keyLink.chosenPath == path;
+    const std::string_view chosen = keyLink.chosenPath.data();
+    return chosen.empty() || chosen == path;
+}
+
+void SetFailedPath(std::string_view path) {
+    CopyPath(keyLink.failedPath, path);
 }

@@ -110,8 +110,8 @@ int DiscoverKey() {
     return 1;
 }
 
-std::vector<std::string> ListKeyPaths() {
-    return {"fuzz"};
+void ForEachKeyPath(KeyPathVisitor visit, void* context) {
+    visit("fuzz", context);
 }
 
 void CloseKey() {

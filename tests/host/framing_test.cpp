@@ -1,4 +1,5 @@
 // Framing, scrambling and reply matching, asserted on the bytes on the wire.
+#include <algorithm>
 #include <array>
 
 #include "link_fixture.h"
@@ -187,8 +188,8 @@ TEST_F(FramingTest, ReportBuffersTooShortForTheFramingAreRefused) {
         inproc::Reset();
         vkey::VirtualKey& key = AttachAndOpen();
         key.contents().cells[40] = 'k';
-        keyLink.outputReport.resize(c.outputSize);
-        keyLink.inputReport.resize(c.inputSize);
+        keyLink.outputReport = keyLink.outputReport.first(c.outputSize);
+        keyLink.inputReport = keyLink.inputReport.first(c.inputSize);
         keyLink.outputReportLength = c.outputLength;
         keyLink.inputReportLength = c.inputLength;
 
@@ -213,7 +214,7 @@ TEST_F(FramingTest, AReadThatDeliversNothingIsNeverTheReply) {
     key.contents().cells[40] = 'k';
     for (int i = 0; i < 255; ++i) ReadCell(0);
     ASSERT_EQ(0x81E1, OpenKey(8));
-    ASSERT_EQ(std::vector<std::uint8_t>(65, 0), keyLink.inputReport);
+    ASSERT_EQ(65, std::ranges::count(keyLink.inputReport, 0));
     inproc::ClearEvents();
 
     inproc::SetUntouchedReads(1);

@@ -68,24 +68,53 @@ TEST_F(OpenKeyTest, ReopeningDoesNotAccumulateHandles) {
     EXPECT_EQ(2, inproc::OpenHandles(0));
 }
 
-TEST_F(OpenKeyTest, ShortReportsDoNotMatch) {
-    vkey::DeviceConfig shortOutput;
-    shortOutput.outputReportLength = 8;
-    shortOutput.inputReportLength = 65;
-    vkey::DeviceConfig shortInput;
-    shortInput.outputReportLength = 65;
-    shortInput.inputReportLength = 3;
-    Attach(vkey::FactoryInitialContents({0, 0, 0, 1}), shortOutput);
-    Attach(vkey::FactoryInitialContents({0, 0, 0, 2}), shortInput);
-    EXPECT_EQ(0, OpenKey(8));
+// A key whose reports cannot carry a frame and a reply, or are longer than
+// the link's buffers, is refused as unusable, and the next key is tried.
+TEST_F(OpenKeyTest, ReportsTheLinkCannotCarryAreRefused) {
+    const struct {
+        const char* name;
+        std::uint16_t output, input;
+    } cases[] = {
+        {"output report of 8 bytes", 8, 65},
+        {"input report of 3 bytes", 65, 3},
+        {"output report longer than the buffers", kMaxReportLength + 1, 65},
+        {"input report longer than the buffers", 65, kMaxReportLength + 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        inproc::Reset();
+        vkey::DeviceConfig refused;
+        refused.outputReportLength = c.output;
+        refused.inputReportLength = c.input;
+        Attach(vkey::FactoryInitialContents({0, 0, 0, 1}), refused);
+        EXPECT_EQ(0, OpenKey(8));
+        EXPECT_EQ(DiscoveryFailure::Unusable, keyLink.discoveryFailure);
 
-    vkey::DeviceConfig smallest;
-    smallest.outputReportLength = 9;
-    smallest.inputReportLength = 4;
-    Attach(vkey::FactoryInitialContents({0, 0, 0, 3}), smallest);
-    EXPECT_EQ(0x81E1, OpenKey(8));
-    EXPECT_EQ(3, ReadSerialByte(4));
-    EXPECT_FALSE(LastExchangeFailed());
+        Attach(vkey::FactoryInitialContents({0, 0, 0, 2}));
+        EXPECT_EQ(0x81E1, OpenKey(8));
+        EXPECT_EQ(2, ReadSerialByte(4));
+        EXPECT_EQ(0, inproc::Devices()[0].exchanges());
+    }
+}
+
+// The shortest reports that carry the framing and the longest the buffers
+// hold both serve.
+TEST_F(OpenKeyTest, TheShortestAndTheLongestUsableReportsServe) {
+    for (const std::uint16_t output : {kMinOutputReportLength, kMaxReportLength}) {
+        const std::uint16_t input =
+            output == kMaxReportLength ? kMaxReportLength : kMinInputReportLength;
+        SCOPED_TRACE(output);
+        inproc::Reset();
+        vkey::DeviceConfig config;
+        config.outputReportLength = output;
+        config.inputReportLength = input;
+        Attach(vkey::FactoryInitialContents({0, 0, 0, 3}), config);
+        ASSERT_EQ(0x81E1, OpenKey(8));
+        EXPECT_EQ(3, ReadSerialByte(4));
+        EXPECT_FALSE(LastExchangeFailed());
+        EXPECT_EQ(output, keyLink.outputReport.size());
+        EXPECT_EQ(input, keyLink.inputReport.size());
+    }
 }
 
 TEST_F(OpenKeyTest, ReportBuffersFollowTheDiscoveredLengths) {

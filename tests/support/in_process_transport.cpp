@@ -31,12 +31,12 @@ void* HandleOf(int device) {
     return reinterpret_cast<void*>(static_cast<std::intptr_t>(device + 1));
 }
 
-void Record(WireEventKind kind, int device, const std::vector<std::uint8_t>* report = nullptr,
+void Record(WireEventKind kind, int device, const std::span<std::uint8_t>* report = nullptr,
             bool found = false, std::uint32_t limitMs = 0) {
     if (!recording) return;
     WireEvent event{kind, device, found, {}, {}, limitMs, fakeclock::Now()};
     if (report) {
-        event.report = *report;
+        event.report.assign(report->begin(), report->end());
         if (kind == WireEventKind::Write || kind == WireEventKind::WriteFailed)
             event.frame = vkey::DecodeFrame(report->data(), report->size());
     }
@@ -158,13 +158,13 @@ bool InRange(int device) {
 // only its device is examined.
 int DiscoverKey() {
     keyLink.discoveryFailure = DiscoveryFailure::NoKey;
-    keyLink.failedPath.clear();
+    SetFailedPath("");
     for (int i = 0; i < static_cast<int>(devices.size()); ++i) {
         const vkey::VirtualKey& device = devices[i];
         if (!device.plugged() || !IsChosenKeyPath(PathOf(i).c_str())) continue;
         if (IsKey(device) && RefusalOf(i) != DiscoveryFailure::None) {
             keyLink.discoveryFailure = RefusalOf(i);
-            keyLink.failedPath = PathOf(i);
+            SetFailedPath(PathOf(i));
             continue;
         }
         Close(keyLink.queryHandle);
@@ -182,7 +182,7 @@ int DiscoverKey() {
                 return 1;
             }
             keyLink.discoveryFailure = DiscoveryFailure::Unusable;
-            keyLink.failedPath = PathOf(i);
+            SetFailedPath(PathOf(i));
         }
         Close(keyLink.queryHandle);
     }
@@ -190,11 +190,9 @@ int DiscoverKey() {
     return 0;
 }
 
-std::vector<std::string> ListKeyPaths() {
-    std::vector<std::string> paths;
+void ForEachKeyPath(KeyPathVisitor visit, void* context) {
     for (int i = 0; i < static_cast<int>(devices.size()); ++i)
-        if (IsKey(devices[i])) paths.push_back(PathOf(i));
-    return paths;
+        if (IsKey(devices[i])) visit(PathOf(i).c_str(), context);
 }
 
 void CloseKey() {

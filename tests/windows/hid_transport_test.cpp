@@ -123,7 +123,7 @@ TEST_F(HidTransportTest, KeyWithReportsTooShortIsUnusable) {
     const std::string key = IdOf(Control("add-key output=8"));
     EXPECT_EQ(0, OpenKey(8));
     EXPECT_EQ(DiscoveryFailure::Unusable, keyLink.discoveryFailure);
-    EXPECT_EQ(ListedPath(key), keyLink.failedPath);
+    EXPECT_EQ(ListedPath(key), keyLink.failedPath.data());
     EXPECT_EQ(0, OpenHandles(key));
 }
 

@@ -48,7 +48,7 @@ int Answer(std::uint8_t value) {
 // Opens the key; says why not when it cannot.
 bool Open() {
     if (OpenKey(8) != 0) return true;
-    std::printf("failed %s %s\n", NameOf(keyLink.discoveryFailure), keyLink.failedPath.c_str());
+    std::printf("failed %s %s\n", NameOf(keyLink.discoveryFailure), keyLink.failedPath.data());
     return false;
 }
 

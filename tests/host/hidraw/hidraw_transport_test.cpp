@@ -2,6 +2,7 @@
 // takes, the reports on the wire, a key pulled out, silent or answering short,
 // and the keys it may not use (unusable, not this user's, held by another
 // process).
+#include <algorithm>
 #include <filesystem>
 
 #include "hidraw_fixture.h"
@@ -59,7 +60,7 @@ TEST_F(DiscoveryTest, NoKeyAttached) {
     Add(Foreign(0x10F7, 0x1234));
     EXPECT_EQ(0, DiscoverKey());
     EXPECT_EQ(DiscoveryFailure::NoKey, keyLink.discoveryFailure);
-    EXPECT_EQ("", keyLink.failedPath);
+    EXPECT_STREQ("", keyLink.failedPath.data());
     EXPECT_TRUE(ListKeyPaths().empty());
 }
 
@@ -86,7 +87,7 @@ TEST_P(ReportsTest, GoOverTheWireWhole) {
     const auto write = Last(key, EventKind::Write);
     ASSERT_TRUE(write);
     EXPECT_EQ(GetParam().output, write->result);
-    EXPECT_EQ(keyLink.outputReport, write->bytes);
+    EXPECT_TRUE(std::ranges::equal(keyLink.outputReport, write->bytes));
     EXPECT_EQ(0, write->bytes[0]);
     const auto read = Last(key, EventKind::Read);
     ASSERT_TRUE(read);
@@ -188,6 +189,8 @@ const Refusal kRefusals[] = {
      false},
     {"NoOutputReport", With([](auto& s) { s.outputLength = 0; }), DiscoveryFailure::Unusable,
      false},
+    {"InputReportLongerThanTheBuffers", With([](auto& s) { s.inputLength = kMaxReportLength + 1; }),
+     DiscoveryFailure::Unusable, false},
     {"HeldByAnotherProcess", With([](auto& s) { s.held = true; }), DiscoveryFailure::InUse, true},
 };
 
@@ -203,14 +206,14 @@ TEST_P(RefusalTest, NamesTheNode) {
     EXPECT_EQ(std::vector<std::string>{"/dev/hidraw1"}, ListKeyPaths());
     EXPECT_EQ(0, DiscoverKey());
     EXPECT_EQ(GetParam().why, keyLink.discoveryFailure);
-    EXPECT_EQ("/dev/hidraw1", keyLink.failedPath);
+    EXPECT_STREQ("/dev/hidraw1", keyLink.failedPath.data());
     EXPECT_EQ(GetParam().opened ? 1 : 0, Count(key, EventKind::Open));
 
     // A usable key after it is taken, and the failure forgotten.
     Add(Key({9, 9, 9, 9}));
     ASSERT_EQ(0x81E1, OpenKey(8));
     EXPECT_EQ(DiscoveryFailure::None, keyLink.discoveryFailure);
-    EXPECT_EQ("", keyLink.failedPath);
+    EXPECT_STREQ("", keyLink.failedPath.data());
     EXPECT_EQ(9, ReadSerialByte(1));
 }
 
@@ -235,7 +238,7 @@ TEST_F(AccessTest, AKeyHeldByAnotherProcessIsInUseUntilItLetsGo) {
     ASSERT_EQ("holding", ReadLine(holder));
     EXPECT_EQ(0, DiscoverKey());
     EXPECT_EQ(DiscoveryFailure::InUse, keyLink.discoveryFailure);
-    EXPECT_EQ("/dev/hidraw0", keyLink.failedPath);
+    EXPECT_STREQ("/dev/hidraw0", keyLink.failedPath.data());
     EXPECT_EQ(0, Wait(holder));
     EXPECT_EQ(1, DiscoverKey());
 }

@@ -199,7 +199,7 @@ TEST_F(KeyOperationsTest, OutcomesSayWhatTheFieldHolds) {
         EXPECT_EQ(RepairOutcome::None, result.repair);
         EXPECT_EQ(c.asked, typed.asked);
         EXPECT_EQ(c.repairPending, KeyPasswordRepairPending());
-        const std::vector<std::uint8_t>& report = keyLink.outputReport;
+        const std::span<std::uint8_t> report = keyLink.outputReport;
         EXPECT_TRUE(std::all_of(report.begin(), report.end(), [](auto b) { return b == 0; }));
         WipePasswordBuffers();
     }

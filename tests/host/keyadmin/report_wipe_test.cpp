@@ -2,6 +2,8 @@
 // hold nothing of what went over the wire: not the last answer read (a byte
 // of a password), not the last frame written (a password byte, recoverable
 // with the frame's sequence number). The last answer is forgotten too.
+#include <algorithm>
+
 #include "admin_fixture.h"
 
 namespace {
@@ -65,8 +67,8 @@ TEST_F(ReportWipeTest, ReportBuffersAreZeroAfterEveryOperation) {
         scenario.operation();
 
         ASSERT_FALSE(Window().boxes.empty() && Window().statusTexts.empty());
-        EXPECT_EQ(std::vector<std::uint8_t>(65, 0), keyLink.inputReport);
-        EXPECT_EQ(std::vector<std::uint8_t>(65, 0), keyLink.outputReport);
+        EXPECT_EQ(65, std::ranges::count(keyLink.inputReport, 0));
+        EXPECT_EQ(65, std::ranges::count(keyLink.outputReport, 0));
         // With the key gone, a command answers the last answer: forgotten.
         inproc::Devices()[0].Unplug();
         ASSERT_EQ(0, OpenKey(kKeyGeneration));
