@@ -62,6 +62,8 @@ WindowNotAWindowProgram|cp keyadmin-cli.exe keyadmin.exe|keyadmin.exe is not a W
 NoLicence|rm LICENSE|holds other files
 NestedFolder|mkdir bin && mv keyadmin.exe bin/|holds other files
 OtherReadme|echo more >>README.md|README.md in the archive is not
+NoPicture|rm docs/keyadmin-window.png|README.md shows docs/keyadmin-window.png, which the archive does not carry
+OversizedProgram|head -c 150000 /dev/zero >>keyadmin.exe|more than 81920; its largest sections: .rsrc
 Unstripped|cp "$unstripped" keyadmin.exe|keeps its symbol table
 RuntimeDlls|cp "$work/runtime_dlls.exe" keyadmin.exe|which is no system DLL
 NoResources|cp "$work/no_resources.exe" keyadmin.exe|must carry exactly one manifest

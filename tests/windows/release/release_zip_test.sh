@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The release archive, as a user gets it: keyadmin.exe, keyadmin-cli.exe,
-# README.md and LICENSE in one folder and nothing else; both programs
-# stripped, of the tree's width, importing system DLLs only (no MinGW runtime
-# DLL); the window program carrying its application manifest and version
+# README.md with the picture it shows, and LICENSE in one folder and nothing
+# else; both programs stripped, of the tree's width, importing system DLLs
+# only (no MinGW runtime DLL); the window program no larger than its work
+# (kMaxProgramBytes), carrying its application manifest and version
 # resource, in Korean (1042) like every resource of the program, the command
 # line a console program. Needs no Wine: binutils read the files.
 # Usage: release_zip_test.sh TOOL-PREFIX PE-FORMAT ZIP SOURCE-DIR MANIFEST VERSION [UNPACK-DIR]
@@ -26,17 +27,23 @@ else
 fi
 (cd "$unpack" && cmake -E tar xf "$zip") || { echo "FAIL: $zip does not unpack"; exit 1; }
 
-# The archive's files: one folder named as the archive, four files in it.
+# The archive's files: one folder named as the archive, five files in it.
 folder=$(basename "$zip" .zip)
+picture=docs/keyadmin-window.png
 files=$(cd "$unpack" && find . -mindepth 1 ! -type d | sed 's|^\./||' | sort)
-expected=$(printf '%s\n' "$folder/LICENSE" "$folder/README.md" "$folder/keyadmin.exe" \
-    "$folder/keyadmin-cli.exe" | sort)
+expected=$(printf '%s\n' "$folder/LICENSE" "$folder/README.md" "$folder/$picture" \
+    "$folder/keyadmin.exe" "$folder/keyadmin-cli.exe" | sort)
 if [ "$files" != "$expected" ]; then
-    fail "the archive holds other files than the two programs, README.md and LICENSE:"
+    fail "the archive holds other files than the two programs, README.md, its picture and LICENSE:"
     diff <(echo "$expected") <(echo "$files")
 fi
-for doc in README.md LICENSE; do
-    cmp -s "$source/$doc" "$unpack/$folder/$doc" || fail "$doc in the archive is not the source tree's"
+for doc in README.md LICENSE "$picture"; do
+    [ ! -f "$unpack/$folder/$doc" ] || cmp -s "$source/$doc" "$unpack/$folder/$doc" ||
+        fail "$doc in the archive is not the source tree's"
+done
+# Every picture the README shows is in the archive beside it.
+for shown in $(grep -o '!\[[^]]*\]([^)]*)' "$unpack/$folder/README.md" 2>/dev/null | sed 's/.*](\(.*\))/\1/'); do
+    [ -f "$unpack/$folder/$shown" ] || fail "README.md shows $shown, which the archive does not carry"
 done
 exe=$unpack/$folder/keyadmin.exe
 [ -f "$exe" ] || { echo "FAIL: no keyadmin.exe in the archive"; exit 1; }
@@ -72,6 +79,18 @@ cli=$unpack/$folder/keyadmin-cli.exe
 [ -f "$cli" ] || { echo "FAIL: no keyadmin-cli.exe in the archive"; exit 1; }
 check_program "$exe" "Windows GUI"
 dlls=$program_dlls
+
+# The window program's size. Its resources (the banner alone is 44 KB) and a
+# few tens of KB of code: the C++ runtime's exception support, linked in,
+# would take it past this at once.
+kMaxProgramBytes=81920
+size=$(stat -c %s "$exe")
+if [ "$size" -gt "$kMaxProgramBytes" ]; then
+    largest=$("$objdump" -h "$exe" | awk '$1 ~ /^[0-9]+$/ { print $2, $3 }' |
+        while read -r name hex; do echo "$((16#$hex)) $name"; done | sort -rn | head -n 4 |
+        awk '{ printf "%s%s %d", (NR > 1 ? ", " : ""), $2, $1 }')
+    fail "keyadmin.exe is $size bytes, more than $kMaxProgramBytes; its largest sections: $largest"
+fi
 check_program "$cli" "Windows CUI"
 cli_dlls=$program_dlls
 header=$("$objdump" -p "$exe")
@@ -159,5 +178,5 @@ else
     [ "$(grep -c 'BLOCK "0' <<<"$rc")" -eq 1 ] || fail "the version resource has more than one string block"
 fi
 
-[ $status -eq 0 ] && echo "ok: $zip: $(tr '\n' ' ' <<<"$files")($format; imports:" $dlls"; manifest and version resource, 1042; keyadmin-cli.exe imports:" $cli_dlls")"
+[ $status -eq 0 ] && echo "ok: $zip: $(tr '\n' ' ' <<<"$files")($format; keyadmin.exe $size bytes, imports:" $dlls"; manifest and version resource, 1042; keyadmin-cli.exe imports:" $cli_dlls")"
 exit $status
