@@ -88,6 +88,7 @@ const char16_t* const kNoticeSays[] = {
     u"needs Korean as the language for non-Unicode programs",
     u"Settings > Time & language > Language & region > Administrative language settings > "
     u"Change system locale",
+    u"Control Panel > Region > Administrative > Change system locale",
 };
 
 TEST_F(EnglishLocaleTest, WhereTheManifestIsIgnoredANoticeInKoreanAndEnglishComesOnceFirst) {
