@@ -1,7 +1,9 @@
-// Entry point of the administration tool: one copy at a time, one window,
-// and a message loop that gives the window the dialog keyboard handling
+// Entry point of the administration tool: one copy at a time, a notice when
+// Windows runs it in another code page than its texts', one window, and a
+// message loop that gives the window the dialog keyboard handling
 // (Tab among the form's fields).
 #include "admin_window.h"
+#include "code_page_notice.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR, int showCommand) {
     // A copy is running: end quietly, leaving it alone.
@@ -9,6 +11,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR, int showComman
         PostQuitMessage(0);
         return 0;
     }
+    NoticeWhenNotKoreanCodePage();
     if (!previous && !RegisterAdminWindowClass(instance)) return 0;
     const HWND window = CreateAdminWindow(instance);
     if (!window) return 0;

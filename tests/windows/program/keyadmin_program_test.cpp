@@ -10,6 +10,7 @@
 #include "case_names.h"
 #include "command_ids.h"
 #include "expected_texts.h"
+#include "ignored_code_page.h"
 #include "key_file_folder.h"
 #include "painting_model.h"
 #include "program_driver.h"
@@ -157,6 +158,18 @@ TEST_F(ProgramTest, ASecondStartEndsAtOnceWithZeroAndLeavesTheFirstAsItWas) {
     EXPECT_EQ("typed", app.Text(c.newLoginPasswordEdit));
     EXPECT_TRUE(IsWindowVisible(c.newLoginPasswordEdit));
     EXPECT_FALSE(IsWindowVisible(c.statusBox));
+}
+
+// In code page 949 the program has nothing to say of code pages, even where
+// Windows ignores the manifest's element and gives it the system's code page.
+TEST_F(ProgramTest, InCodePage949ItShowsNoNoticeEvenWhereTheManifestIsIgnored) {
+    ASSERT_EQ(949u, GetACP()) << "the program tests run under the Korean locale";
+    const std::string copy = program::CopyIgnoringCodePage();
+    ASSERT_FALSE(copy.empty()) << "keyadmin.exe carries no code-page element";
+    ASSERT_TRUE(app.Start(copy.c_str())) << "no window (a notice before it?)";
+    EXPECT_EQ(nullptr, app.CurrentBox());
+    ASSERT_TRUE(app.FindControls()) << "a control is missing or out of place";
+    EXPECT_EQ(expected::kNotFoundStatus, app.Text(c.statusBox));
 }
 
 TEST_F(ProgramTest, TabVisitsTheShownEnabledFieldsAndEnterAndEscStartNothing) {

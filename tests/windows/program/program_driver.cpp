@@ -75,7 +75,10 @@ bool Program::Launch(const char* commandLine) {
 }
 
 bool Program::Start(const char* commandLine) {
-    if (!Launch(commandLine)) return false;
+    return Launch(commandLine) && WaitForWindow();
+}
+
+bool Program::WaitForWindow() {
     for (int i = 0; i < 400 && !window; ++i) {
         window = FindOfProcess(process.dwProcessId, "KeyAdminWClass");
         if (!window) Sleep(25);
@@ -138,6 +141,14 @@ std::string Program::Text(HWND control) const {
     char text[512] = {};
     DWORD_PTR result = 0;
     SendMessageTimeoutA(control, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
+                        SMTO_NORMAL, 5000, &result);
+    return text;
+}
+
+std::wstring Program::WideText(HWND control) const {
+    wchar_t text[512] = {};
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(control, WM_GETTEXT, std::size(text), reinterpret_cast<LPARAM>(text),
                         SMTO_NORMAL, 5000, &result);
     return text;
 }

@@ -39,6 +39,8 @@ public:
     // Launches it and waits until its window is up and its message loop
     // runs; false otherwise.
     bool Start(const char* commandLine = "keyadmin.exe");
+    // Waits for the window of the program launched; false if none comes.
+    bool WaitForWindow();
     // Waits for the process to end: its exit code, or -1 if it did not end.
     int WaitForExit(DWORD milliseconds = 10000);
     // Ends a process that would not end.
@@ -55,6 +57,8 @@ public:
     // Returns once the program has handled what was sent before.
     void Sync() const;
     std::string Text(HWND control) const;
+    // The text as the program holds it, whatever this process's code page.
+    std::wstring WideText(HWND control) const;
     void Type(HWND edit, const std::string& text) const;
     void PostKey(HWND target, UINT key) const;
     HWND Focus() const;

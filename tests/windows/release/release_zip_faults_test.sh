@@ -47,6 +47,10 @@ source "$(dirname "$0")/../../support/refusal_checks.sh"
 other_format=pei-x86-64
 [ "$format" = pei-x86-64 ] && other_format=pei-i386
 sed 's/asInvoker/requireAdministrator/' "$manifest" >"$work/other.manifest"
+# The code-page element in a namespace that has none, in the manifest and in
+# the program alike (same length): a manifest that asks for no code page.
+ignore_code_page='s|SMI/2019/WindowsSettings">ko-KR|SMI/2005/WindowsSettings">ko-KR|'
+sed "$ignore_code_page" "$manifest" >"$work/ignored_code_page.manifest"
 
 # Case | change to the archive's folder | message the check must give
 while IFS='|' read -r name change message; do
@@ -76,6 +80,9 @@ expect OtherWidth "keyadmin.exe is not $other_format" "$prefix" "$other_format" 
     "$manifest" "$version"
 expect OtherManifest "the manifest in keyadmin.exe is not" "$prefix" "$format" "$good" "$source" \
     "$work/other.manifest" "$version"
+expect IgnoredCodePage "the manifest lacks <activeCodePage" "$prefix" "$format" \
+    "$(faulty_zip IgnoredCodePage "perl -pi -e '$ignore_code_page' keyadmin.exe")" "$source" \
+    "$work/ignored_code_page.manifest" "$version"
 expect OtherVersion "lacks: FILEVERSION 9, 8, 7, 0" "$prefix" "$format" "$good" "$source" \
     "$manifest" 9.8.7
 
