@@ -65,8 +65,26 @@ protected:
         EXPECT_EQ(0, app.WaitForExit()) << "exit code after the menu's exit";
     }
 
+    // Starts the copy whose code-page element no Windows reads: its notice,
+    // or null (and a failure).
+    HWND LaunchCopyToItsNotice() {
+        copy = program::CopyIgnoringCodePage();
+        if (copy.empty()) {
+            ADD_FAILURE() << "keyadmin.exe carries no code-page element";
+            return nullptr;
+        }
+        if (!app.Launch(copy.c_str())) {
+            ADD_FAILURE() << "the copy did not start";
+            return nullptr;
+        }
+        const HWND box = app.WaitForBox();
+        if (!box) ADD_FAILURE() << "no notice";
+        return box;
+    }
+
     program::Program app;
     const program::Controls& c = app.controls;
+    std::string copy;
 };
 
 // Wine, like Windows 11, grants the code page that the manifest asks for:
@@ -92,12 +110,8 @@ const char16_t* const kNoticeSays[] = {
 };
 
 TEST_F(EnglishLocaleTest, WhereTheManifestIsIgnoredANoticeInKoreanAndEnglishComesOnceFirst) {
-    const std::string copy = program::CopyIgnoringCodePage();
-    ASSERT_FALSE(copy.empty()) << "keyadmin.exe carries no code-page element";
-    ASSERT_TRUE(app.Launch(copy.c_str()));
-
-    const HWND box = app.WaitForBox();
-    ASSERT_NE(nullptr, box) << "no notice";
+    const HWND box = LaunchCopyToItsNotice();
+    ASSERT_NE(nullptr, box);
     EXPECT_EQ(0, program::WindowsOfClass("KeyAdminWClass")) << "the window came before the notice";
     const wintest::Box read = wintest::ReadBox(box);
     EXPECT_EQ(nullptr, read.owner);
@@ -121,11 +135,8 @@ TEST_F(EnglishLocaleTest, WhereTheManifestIsIgnoredANoticeInKoreanAndEnglishCome
 // The notice comes after the single-instance check: a second start under
 // the same code page ends at once, with nothing to close.
 TEST_F(EnglishLocaleTest, ASecondStartEndsAtOnceWithoutANotice) {
-    const std::string copy = program::CopyIgnoringCodePage();
-    ASSERT_FALSE(copy.empty()) << "keyadmin.exe carries no code-page element";
-    ASSERT_TRUE(app.Launch(copy.c_str()));
-    const HWND box = app.WaitForBox();
-    ASSERT_NE(nullptr, box) << "no notice";
+    const HWND box = LaunchCopyToItsNotice();
+    ASSERT_NE(nullptr, box);
     PostMessageA(box, WM_COMMAND, IDOK, 0);
     ASSERT_TRUE(app.WaitForWindow()) << "no window after the notice";
 
