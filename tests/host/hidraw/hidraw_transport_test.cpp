@@ -56,6 +56,54 @@ TEST_F(DiscoveryTest, KeysAreListedByNumberAndChosenByPath) {
     EXPECT_EQ(0, ReadSerialByte(1));
 }
 
+// A connection is named by the HID device behind the node, which the kernel
+// numbers anew for every device it adds: a key pulled out and another given
+// its node is a new connection at the same path.
+TEST_F(DiscoveryTest, ConnectionsAreTheHidDevicesNames) {
+    const int first = Add(Key());
+    Add(Foreign(0x046D, 0xC077));
+    Add(Key({5, 5, 5, 5}));
+    const std::vector<KeyConnection> before{{"/dev/hidraw0", "0003:10F7:81E1.0001"},
+                                            {"/dev/hidraw2", "0003:10F7:81E1.0003"}};
+    EXPECT_EQ(before, ListKeyConnections());
+    vhidraw::Unplug(first);
+    EXPECT_EQ(std::vector<KeyConnection>{before[1]}, ListKeyConnections());
+    vhidraw::DeviceOptions again = Key({7, 7, 7, 7});
+    again.node = 0;
+    Add(again);
+    const std::vector<KeyConnection> after{{"/dev/hidraw0", "0003:10F7:81E1.0004"}, before[1]};
+    EXPECT_EQ(after, ListKeyConnections());
+    ASSERT_EQ(0x81E1, OpenKey(8));
+    EXPECT_EQ(7, ReadSerialByte(1)) << "the node is the new key's";
+}
+
+// sysfs shows a key at hidraw0, but the node opened there is a foreign
+// device's (the key was pulled out and the node renumbered in between): it is
+// closed without a frame written to it, and discovery goes on to the next.
+TEST_F(DiscoveryTest, ARenumberedNodeIsClosedUntouched) {
+    for (const bool keyAfterIt : {true, false}) {
+        SCOPED_TRACE(keyAfterIt ? "a key after it" : "no other key");
+        vhidraw::StopTestbed();
+        std::string error;
+        ASSERT_TRUE(vhidraw::StartTestbed(error)) << error;
+        ResetKeyLinkState();
+        vhidraw::DeviceOptions renumbered = Foreign(0x046D, 0xC077);
+        renumbered.sysfsShowsKey = true;
+        const int foreign = Add(renumbered);
+        if (keyAfterIt) Add(Key({6, 6, 6, 6}));
+        EXPECT_EQ("/dev/hidraw0", ListKeyPaths().at(0)) << "sysfs shows a key there";
+        EXPECT_EQ(keyAfterIt ? 0x81E1 : 0, OpenKey(8));
+        EXPECT_EQ(keyAfterIt ? 6 : 0, ReadSerialByte(1));
+        EXPECT_EQ(!keyAfterIt, LastExchangeFailed());
+        EXPECT_EQ(keyAfterIt ? DiscoveryFailure::None : DiscoveryFailure::NoKey,
+                  keyLink.discoveryFailure);
+        EXPECT_STREQ("", keyLink.failedPath.data());
+        EXPECT_GE(Count(foreign, EventKind::Open), 1);
+        EXPECT_EQ(0, Count(foreign, EventKind::Write));
+        CloseKey();
+    }
+}
+
 TEST_F(DiscoveryTest, NoKeyAttached) {
     Add(Foreign(0x10F7, 0x1234));
     EXPECT_EQ(0, DiscoverKey());
