@@ -3,7 +3,9 @@
 // and the keys it may not use (unusable, not this user's, held by another
 // process).
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
+#include <future>
 
 #include "hidraw_fixture.h"
 
@@ -195,6 +197,75 @@ TEST_F(FaultTest, ASilentKeyCostsOneTimeLimit) {
     EXPECT_TRUE(LastExchangeFailed());
     EXPECT_GE(took, kExchangeLimitMs);
     EXPECT_LT(took, kExchangeLimitMs + kAtOnceMs);
+}
+
+// usbhid holds a write until the key takes the report. A write that comes
+// back after its limit was not taken in time, even though the key has the
+// report and its reply is waiting: no exchange counts that reply.
+struct HeldWrite {
+    int delayMs;
+    bool inTime;
+};
+
+class HeldWriteTest : public HidrawTest, public ::testing::WithParamInterface<HeldWrite> {};
+
+TEST_P(HeldWriteTest, IsTakenOnlyWithinItsLimit) {
+    constexpr std::uint32_t kLimitMs = 500;
+    vhidraw::DeviceOptions options = Key();
+    options.writeDelayMs = GetParam().delayMs;
+    const int key = Add(options);
+    keyLink.linkState = DiscoverKey();
+    ASSERT_EQ(1, keyLink.linkState);
+    const std::uint64_t took = Timed([] { SendReport(kLimitMs); });
+    EXPECT_EQ(GetParam().inTime ? 1 : 0, keyLink.linkState);
+    EXPECT_GE(took, static_cast<std::uint64_t>(GetParam().delayMs));
+    EXPECT_EQ(1, Count(key, EventKind::Write)) << "the key has the report either way";
+}
+
+INSTANTIATE_TEST_SUITE_P(Writes, HeldWriteTest,
+                         ::testing::Values(HeldWrite{200, true}, HeldWrite{800, false}),
+                         [](const auto& info) {
+                             return std::string(info.param.inTime ? "InTime" : "PastTheLimit");
+                         });
+
+TEST_F(FaultTest, AnExchangeWhoseWriteIsHeldPastTheLimitFails) {
+    vhidraw::DeviceOptions options = Key();
+    options.writeDelayMs = kExchangeLimitMs + 300;
+    const int key = Add(options);
+    ASSERT_EQ(0x81E1, OpenKey(8));
+    const std::uint64_t took = Timed([] { ReadCell(16); });
+    EXPECT_TRUE(LastExchangeFailed());
+    EXPECT_GE(took, kExchangeLimitMs + 300);
+    EXPECT_LT(took, kExchangeLimitMs + 300 + kAtOnceMs);
+    EXPECT_EQ(1, Count(key, EventKind::Write));
+    EXPECT_EQ(0, Count(key, EventKind::Read)) << "the reply waiting was not read";
+}
+
+// A node that wakes poll() again and again with nothing to read: the read
+// still ends at the exchange's deadline. Should it wait on past it, the key
+// is pulled out after a margin to end the wait, and the test fails.
+TEST_F(FaultTest, WakesWithoutDataEndAtTheDeadline) {
+    vhidraw::DeviceOptions options = Key();
+    options.silentAfter = 1;
+    options.wakesWithoutReports = true;
+    const int key = Add(options);
+    ASSERT_EQ(0x81E1, OpenKey(8));
+    EXPECT_EQ('l', ReadCell(16));
+    ASSERT_FALSE(LastExchangeFailed());
+    auto exchange = std::async(std::launch::async, [] { return Timed([] { ReadCell(17); }); });
+    const auto margin = std::chrono::milliseconds(kExchangeLimitMs + 2000);
+    if (exchange.wait_for(margin) != std::future_status::ready) {
+        ADD_FAILURE() << "the read went on past the exchange's deadline";
+        vhidraw::Unplug(key);
+    }
+    const std::uint64_t took = exchange.get();
+    EXPECT_TRUE(LastExchangeFailed());
+    EXPECT_GE(took, kExchangeLimitMs);
+    EXPECT_LT(took, kExchangeLimitMs + kAtOnceMs);
+    int wakes = 0;
+    for (const vhidraw::Event& event : vhidraw::Events())
+        wakes += event.device == key && event.kind == EventKind::Read && event.result == -EAGAIN;
+    EXPECT_GE(wakes, 2) << "the node woke the read without data";
 }
 
 TEST_F(FaultTest, AShortReadIsNoReply) {
