@@ -98,9 +98,9 @@ std::uint16_t ProfileProductId();
 std::uint16_t OpenKey(std::uint8_t generation);
 
 // From now on, discovery takes only the interface at `path` (one of
-// ListKeyPaths()); an empty path goes back to the first key found. Another
-// path than before clears keyLink.serialRead: the next operation opens the
-// key anew.
+// ListKeyPaths()); an empty path goes back to the first key found. It
+// clears keyLink.serialRead: the next operation opens the key anew (choose
+// before FindKeySerial, not between it and the operation).
 void ChooseKeyPath(std::string_view path);
 
 // Which key the link may talk to, for a front end that has chosen a key by
