@@ -66,9 +66,14 @@ void SetWriteDelay(std::uint32_t delayMs);
 void RefuseOpening(int device, DiscoveryFailure why);
 // The path ListKeyPaths() gives the device at `index`.
 std::string PathOf(int device);
-// The connection ListKeyConnections() gives it now: its path and the
-// attachment's number (VirtualKey::connection), new when the key is plugged
-// back in or another key put in its place.
+// Pulls the device at `device` out and plugs `key` in at its place (its
+// path), as a new connection: handles opened before fail from now on, as a
+// pulled key's do, even when `key` is the same key plugged back.
+void PlugInAt(int device, vkey::VirtualKey key);
+// The connection ListKeyConnections() gives it now: its path, the
+// attachment's number (VirtualKey::connection) and how often a key was put
+// at its place (PlugInAt): new when the key is plugged back in or another
+// key put in its place.
 std::string ConnectionOf(int device);
 
 int Count(WireEventKind kind);
