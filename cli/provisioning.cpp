@@ -3,27 +3,171 @@
 // has not been set in this run takes the first key password (the one typed
 // at the start, or one of its own from the random source), any other key is
 // skipped. A key whose first key password was interrupted is put right when
-// it comes back (the look at it does that), and is then set again. No key
-// takes a password before its entry is written out (provisioning_listing.h);
-// when the output fails, the run ends.
+// it comes back (the look at it does that), and is then set again.
+//
+// The listing has one entry per key, as lines, as CSV, or as a JSON document
+// written as it goes. An entry is written in two parts: the key (its serial
+// number, or its device when it did not answer, and with --random its
+// password) before the key is changed, so that no key ever takes a password
+// that was not written out first; its outcome after. When the output fails,
+// the run ends.
 #include <string>
 #include <vector>
 
-#include "ask_password.h"
-#include "change_chosen_key.h"
-#include "commands.h"
-#include "console.h"
-#include "interrupt.h"
-#include "key_arrivals.h"
+#include "command_line.h"
+#include "key_commands.h"
 #include "key_fields.h"
 #include "messages.h"
-#include "provisioning_listing.h"
-#include "random_password.h"
+#include "output.h"
+#include "passwords.h"
+#include "platform.h"
 #include "repair_wait.h"
 #include "secret_wipe.h"
-#include "typed_texts.h"
 
 namespace {
+
+// --- The listing
+
+enum class KeyResult : std::uint8_t { Set, Skipped, Failed };
+
+constexpr std::string_view kResultNames[] = {"set", "skipped", "failed"};
+
+std::string_view NameOf(KeyResult result) {
+    return kResultNames[static_cast<int>(result)];
+}
+
+struct ListingCounts {
+    unsigned set = 0, skipped = 0, failed = 0;
+};
+
+struct Listing {
+    PasswordListing format;
+    bool entries = false;  // an entry was begun (JSON: the next is after a comma)
+    bool written = true;   // every part so far was written
+};
+
+std::string Csv(std::string_view text) {
+    std::string quoted = "\"";
+    for (char c : text) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return quoted + "\"";
+}
+
+std::string Serial(const KeyFacts& key) {
+    return Answered(key) ? SerialText(key.identity.serial) : "";
+}
+
+// Who the entry is about, for a person.
+std::string Who(const KeyFacts& key) {
+    return Answered(key) ? Serial(key) : key.path;
+}
+
+std::string Said(KeyResult result, const std::string& detail) {
+    if (result == KeyResult::Set) return Say(Message::EachSet);
+    if (result == KeyResult::Skipped) return Say(Message::EachSkipped);
+    return Say(Message::EachFailed, {detail});
+}
+
+void Write(Listing& listing, std::string_view text) {
+    listing.written = WriteOut(text) && listing.written;
+}
+
+// The CSV header, or the JSON document's head.
+void BeginListing(Listing& listing) {
+    if (listing.format == PasswordListing::Csv)
+        Write(listing, "serial,key_password,outcome,message\n");
+    if (listing.format == PasswordListing::Json) Write(listing, "{\n  \"keys\": [");
+}
+
+// The first part of a key's entry; false when it could not be written (the
+// key must then not be changed).
+bool BeginEntry(Listing& listing, const KeyFacts& key, const TextField* password) {
+    const std::string_view shown = password ? password->data() : "";
+    const bool before = listing.written;
+    listing.written = true;
+    switch (listing.format) {
+        case PasswordListing::Lines:
+            Write(listing, Who(key) + "  ");
+            if (password) {
+                Write(listing, shown);
+                Write(listing, "  ");
+            }
+            break;
+        case PasswordListing::Csv:
+            Write(listing, Serial(key) + ",");
+            Write(listing, shown);
+            Write(listing, ",");
+            break;
+        case PasswordListing::Json: {
+            JsonDocument entry = JsonDocument::object();
+            if (Answered(key)) {
+                entry["serial"] = Serial(key);
+            } else {
+                entry["serial"] = nullptr;
+            }
+            entry["device"] = key.path;
+            if (password) entry["keyPassword"] = password->data();
+            Write(listing, listing.entries ? ",\n    " : "\n    ");
+            listing.written = WriteJson(entry, JsonPart::Head, 2) && listing.written;
+            break;
+        }
+    }
+    listing.entries = true;
+    const bool entry = listing.written;
+    listing.written = before && entry;
+    return entry;
+}
+
+// The rest of the entry: the outcome, and what to tell of it.
+void EndEntry(Listing& listing, const KeyFacts& key, KeyResult result, const std::string& detail) {
+    switch (listing.format) {
+        case PasswordListing::Lines:
+            Write(listing, Said(result, detail) + "\n");
+            break;
+        case PasswordListing::Csv:
+            Write(listing, std::string(NameOf(result)) + "," + Csv(detail) + "\n");
+            break;
+        case PasswordListing::Json: {
+            WriteErr(Who(key) + "  " + Said(result, detail) + "\n");
+            JsonDocument rest = JsonDocument::object();
+            rest["outcome"] = NameOf(result);
+            rest["message"] = detail;
+            Write(listing, ",");
+            listing.written = WriteJson(rest, JsonPart::Tail, 2) && listing.written;
+            break;
+        }
+    }
+}
+
+// The summary (the JSON document's end); false when anything of the listing
+// could not be written.
+bool EndListing(Listing& listing, ExitCode code, const ListingCounts& counts) {
+    const std::string summary =
+        Say(Message::EachSummary, {std::to_string(counts.set), std::to_string(counts.skipped),
+                                   std::to_string(counts.failed)});
+    switch (listing.format) {
+        case PasswordListing::Lines:
+            Write(listing, summary + "\n");
+            break;
+        case PasswordListing::Csv:
+            WriteErr(summary + "\n");
+            break;
+        case PasswordListing::Json: {
+            JsonDocument end = JsonDocument::object();
+            end["summary"]["set"] = counts.set;
+            end["summary"]["skipped"] = counts.skipped;
+            end["summary"]["failed"] = counts.failed;
+            end["outcome"] = EntryOf(code).name;
+            end["exitCode"] = static_cast<int>(code);
+            end["message"] = summary;
+            Write(listing, listing.entries ? "\n  ]," : "],");
+            listing.written = WriteJson(end, JsonPart::Tail) && listing.written;
+            break;
+        }
+    }
+    return listing.written;
+}
+
+// --- The run
 
 struct Run {
     const ProvisioningOptions& options;

@@ -1,20 +1,23 @@
-// Waiting for an interrupted key to come back. A key that is still
-// attached (it fell silent) must be pulled out and plugged in again: only a
-// path that arrives anew is looked at, so a silent key costs no time-outs
-// while it stays.
+// Waiting for keys. A key still attached when the wait for a repair begins
+// (it fell silent) must be pulled out and plugged in again: only a path that
+// arrives anew is looked at, so a silent key costs no time-outs while it
+// stays.
 #include "repair_wait.h"
 
-#include <string>
+#include <algorithm>
 
-#include "console.h"
-#include "interrupt.h"
-#include "key_arrivals.h"
-#include "key_choice.h"
+#include "key_commands.h"
+#include "key_transport.h"
 #include "messages.h"
 #include "monotonic_clock.h"
-#include "serial_number.h"
+#include "output.h"
+#include "platform.h"
 
 namespace {
+
+bool Holds(const std::vector<std::string>& paths, const std::string& path) {
+    return std::find(paths.begin(), paths.end(), path) != paths.end();
+}
 
 void Tell(const std::string& text) {
     WriteErr(text + "\n");
@@ -22,19 +25,24 @@ void Tell(const std::string& text) {
 
 }  // namespace
 
-std::string RepairMessage(RepairOutcome repair, const std::string& serial) {
-    switch (repair) {
-        case RepairOutcome::NewKeyPasswordHolds:
-            return Say(Message::RepairNewHolds, {serial});
-        case RepairOutcome::OldKeyPasswordBack:
-            return Say(Message::RepairOldBack, {serial});
-        case RepairOutcome::FactoryInitialBack:
-            return Say(Message::RepairFactoryBack, {serial});
-        case RepairOutcome::NotRepaired:
-            return Say(Message::RepairGaveUp, {serial});
-        default:
-            return {};
+void TakeAttachedKeys(KeyArrivals& arrivals) {
+    arrivals.listedBefore = ListKeyPaths();
+    arrivals.taken = arrivals.listedBefore;
+}
+
+std::vector<std::string> NewArrivals(KeyArrivals& arrivals) {
+    std::vector<std::string> listed = ListKeyPaths();
+    std::vector<std::string> arrived, taken;
+    for (const std::string& path : listed) {
+        if (Holds(arrivals.taken, path))
+            taken.push_back(path);
+        else if (Holds(arrivals.listedBefore, path))
+            arrived.push_back(path);
     }
+    taken.insert(taken.end(), arrived.begin(), arrived.end());
+    arrivals.taken = std::move(taken);
+    arrivals.listedBefore = std::move(listed);
+    return arrived;
 }
 
 RepairOutcome AwaitRepair(bool firstKeyPassword) {

@@ -1,11 +1,8 @@
 // The scripted terminal.
 #include "scripted_terminal.h"
 
-#include "console.h"
 #include "fake_clock.h"
-#include "interrupt.h"
-#include "password_input.h"
-#include "typed_line.h"
+#include "platform.h"
 
 namespace term {
 
@@ -49,20 +46,17 @@ bool PasswordsFromTerminal() {
     return Console().fromTerminal;
 }
 
-PasswordRead ReadPassword(std::string_view prompt, TextField& text) {
+LineRead ReadPasswordLine(std::string_view prompt, TypedLine& line) {
     if (Console().fromTerminal) Console().prompts.emplace_back(prompt);
-    TypedLine line;
-    LineRead read = LineRead::Line;
-    if (Console().typed.empty()) {
-        read = LineRead::Ended;
-    } else if (Console().typed.front() == term::kCtrlC) {
-        read = LineRead::Interrupted;
+    if (Console().typed.empty()) return LineRead::Ended;
+    const std::string typed = Console().typed.front();
+    Console().typed.pop_front();
+    if (typed == term::kCtrlC) {
         Console().interrupted = true;
-    } else {
-        for (char c : Console().typed.front()) KeepByte(line, c);
+        return LineRead::Interrupted;
     }
-    if (!Console().typed.empty()) Console().typed.pop_front();
-    return PasswordOfLine(read, line, text);
+    for (char c : typed) KeepByte(line, c);
+    return LineRead::Line;
 }
 
 void WatchForInterrupt() {}
@@ -81,4 +75,21 @@ void PauseUnlessInterrupted(std::uint32_t milliseconds) {
     ++Console().pauses;
     if (Console().onPause) Console().onPause(Console().pauses);
     if (Console().pauses >= term::kRunawayPauses) Console().interrupted = Console().runaway = true;
+}
+
+bool FillRandom(void* data, std::size_t size) {
+    auto* bytes = static_cast<std::uint8_t*>(data);
+    std::uint64_t& state = Console().randomState;
+    for (std::size_t i = 0; i < size; ++i) {
+        if (!Console().random.empty()) {
+            bytes[i] = Console().random.front();
+            Console().random.pop_front();
+            continue;
+        }
+        state ^= state << 13;
+        state ^= state >> 7;
+        state ^= state << 17;
+        bytes[i] = static_cast<std::uint8_t>(state >> 56);
+    }
+    return true;
 }

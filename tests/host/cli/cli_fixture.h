@@ -16,8 +16,8 @@
 #include "link_fixture.h"
 #include "messages.h"
 #include "password_buffers.h"
+#include "passwords.h"
 #include "scripted_terminal.h"
-#include "typed_texts.h"
 
 inline constexpr std::array<std::uint8_t, 4> kSerialA{0x4B, 0x41, 0xD0, 0x01};
 inline constexpr std::array<std::uint8_t, 4> kSerialB{0x4B, 0x41, 0xD0, 0x02};

@@ -5,7 +5,7 @@
 #include <set>
 
 #include "cli_fixture.h"
-#include "random_password.h"
+#include "passwords.h"
 
 namespace {
 

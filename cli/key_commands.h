@@ -1,8 +1,9 @@
-// Which key a command acts on. Every attached key is listed by the
-// transport; each one's serial number is read through the key's own
+// The keys as the commands see them. Every attached key is listed by the
+// transport, and each one's serial number is read through the key's own
 // command. A command for one key takes the only one attached, or the one
 // whose serial number --serial gives; with several and no --serial it
-// changes nothing and says which are there.
+// changes nothing and says which are there. init --each looks at keys and
+// changes them with the same procedures.
 #pragma once
 
 #include <optional>
@@ -13,7 +14,6 @@
 #include "key_identity.h"
 #include "key_link.h"
 #include "key_operations.h"
-#include "serial_number.h"
 
 // What one look at a key found.
 struct KeyFacts {
@@ -30,13 +30,6 @@ inline bool Answered(const KeyFacts& key) {
 // Reads the status of the key at `path` and closes it again.
 KeyFacts ReadKeyFacts(const std::string& path);
 
-// The facts of the chosen key after an operation found it gone or mute:
-// why, as the last discovery says.
-KeyFacts LostKey(const std::string& path);
-
-// Every attached key, in the order the transport lists them.
-std::vector<KeyFacts> ReadEveryKey();
-
 // The exit code and the message for a key that did not answer.
 ExitCode FailureCode(const KeyFacts& key);
 std::string FailureMessage(const KeyFacts& key);
@@ -50,3 +43,14 @@ struct KeyChoice {
 
 // Chooses the key; on success the key link takes only its path from now on.
 KeyChoice ChooseKey(const std::optional<SerialNumber>& serial);
+
+struct ChosenKeyChange {
+    ChangeResult result;
+    KeyFacts lost;  // why the key was gone or mute, when it was
+};
+
+// Changes `field` of `key` with the typed texts (passwords.h), then closes
+// the key and wipes the typed texts and the password buffers, so that none
+// outlives the change (a wait for a repair may follow, and may be long).
+ChosenKeyChange ChangeChosenKey(const KeyFacts& key, PasswordField field,
+                                FirstKeyPassword firstKeyPassword);
