@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "in_process_transport.h"
 #include "key_link.h"
 #include "padded_field.h"
@@ -39,6 +42,28 @@ protected:
     static std::string Field(const vkey::VirtualKey& key, int base) {
         const auto& cells = key.contents().cells;
         return std::string(cells.begin() + base, cells.begin() + base + 12);
+    }
+
+    // The frames the key took: "S1" for serial byte 1, "R40" for reading
+    // cell 40, "W40" for writing it.
+    static std::vector<std::string> Wire() {
+        std::vector<std::string> words;
+        for (const vkey::DecodedFrame& frame : inproc::SentFrames()) {
+            switch (frame.kind) {
+                case vkey::FrameKind::ReadSerial:
+                    words.push_back("S" + std::to_string(frame.serialIndex));
+                    break;
+                case vkey::FrameKind::ReadCell:
+                    words.push_back("R" + std::to_string(frame.address));
+                    break;
+                case vkey::FrameKind::WriteCell:
+                    words.push_back("W" + std::to_string(frame.address));
+                    break;
+                default:
+                    words.push_back("?");
+            }
+        }
+        return words;
     }
 
     static std::vector<inproc::WireEventKind> Kinds() {

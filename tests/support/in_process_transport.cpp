@@ -17,18 +17,31 @@ std::vector<WireEvent> events;
 std::vector<int> opens;
 std::vector<int> openHandles;
 std::vector<DiscoveryFailure> refusals;
+std::vector<int> connections;  // per device: how often a key was plugged in at its place
 bool recording = true;
 std::chrono::microseconds latency{0};
 int untouchedReads = 0;
 std::deque<std::uint32_t> readDelays;
 std::uint32_t writeDelay = 0;
 
-// Handles are device index + 1, so that null stays "closed".
+int ConnectionOf(int device) {
+    return device >= 0 && device < static_cast<int>(connections.size()) ? connections[device] : 0;
+}
+
+// Handles are device index + 1, so that null stays "closed", and the
+// device's connection in the bits above.
+int IndexOf(void* handle) {
+    return static_cast<int>(reinterpret_cast<std::intptr_t>(handle) & 0xFFFF) - 1;
+}
+// The device a handle reaches: -1 once another key was plugged in at its place.
 int DeviceOf(void* handle) {
-    return static_cast<int>(reinterpret_cast<std::intptr_t>(handle)) - 1;
+    const int device = IndexOf(handle);
+    const bool current = (reinterpret_cast<std::intptr_t>(handle) >> 16) == ConnectionOf(device);
+    return current ? device : -1;
 }
 void* HandleOf(int device) {
-    return reinterpret_cast<void*>(static_cast<std::intptr_t>(device + 1));
+    return reinterpret_cast<void*>(
+        static_cast<std::intptr_t>(ConnectionOf(device) << 16 | (device + 1)));
 }
 
 void Record(WireEventKind kind, int device, const std::span<std::uint8_t>* report = nullptr,
@@ -54,7 +67,7 @@ void TrackOpen(int device) {
 
 void Close(void*& handle) {
     if (!handle) return;
-    const int device = DeviceOf(handle);
+    const int device = IndexOf(handle);
     if (device >= 0 && device < static_cast<int>(openHandles.size())) --openHandles[device];
     handle = nullptr;
 }
@@ -71,6 +84,7 @@ void Reset() {
     opens.clear();
     openHandles.clear();
     refusals.clear();
+    connections.clear();
     recording = true;
     latency = std::chrono::microseconds{0};
     untouchedReads = 0;
@@ -107,6 +121,11 @@ void RefuseOpening(int device, DiscoveryFailure why) {
 }
 std::string PathOf(int device) {
     return "inproc:" + std::to_string(device);
+}
+void PlugInAt(int device, vkey::VirtualKey key) {
+    if (connections.size() <= static_cast<std::size_t>(device)) connections.resize(device + 1);
+    ++connections[device];
+    devices[device] = std::move(key);
 }
 
 int Count(WireEventKind kind) {

@@ -66,6 +66,10 @@ void SetWriteDelay(std::uint32_t delayMs);
 void RefuseOpening(int device, DiscoveryFailure why);
 // The path ListKeyPaths() gives the device at `index`.
 std::string PathOf(int device);
+// Pulls the device at `device` out and plugs `key` in at its place (its
+// path), as a new connection: handles opened before fail from now on, as a
+// pulled key's do, even when `key` is the same key plugged back.
+void PlugInAt(int device, vkey::VirtualKey key);
 
 int Count(WireEventKind kind);
 // The frames the key took, in order, as the key decoded them.

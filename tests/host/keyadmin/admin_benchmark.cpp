@@ -10,6 +10,7 @@
 #include "in_process_transport.h"
 #include "key_admin.h"
 #include "key_link.h"
+#include "key_transport.h"
 
 namespace {
 
@@ -89,6 +90,28 @@ void BM_SetFirstKeyPassword(benchmark::State& state) {
     if (keyIdentity.status != KeyStatus::Connected) state.SkipWithError("first password failed");
 }
 
+// A key chosen by its serial number and the operation that follows, as
+// keyadmin-cli and the page run them: the choice's four exchanges included.
+void BM_ChosenKey(benchmark::State& state, PasswordField field, bool change) {
+    vkey::VirtualKey& key = SetUpKey();
+    bool done = true;
+    RunOperation(state, key, [field, change, &done] {
+        const TakeText secret = [](TextField& text) { text = {'s', 'e', 'c', 'r', 'e', 't'}; };
+        ExpectAnyKey();
+        SerialNumber serial{};
+        done &= FindKeySerial(serial);
+        ExpectKeySerial(serial);
+        if (change)
+            done &= ChangeKeyField({field, FirstKeyPassword::Refused, secret, secret, secret})
+                        .outcome == ChangeOutcome::Changed;
+        else
+            done &= UnlockLoginPassword(secret).outcome == UnlockOutcome::Unlocked;
+        CloseKey();
+        WipePasswordBuffers();
+    });
+    if (!done) state.SkipWithError("operation failed");
+}
+
 constexpr int kIterations = 40;
 BENCHMARK(BM_RoundTripAtOneMs)->Iterations(200)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RefreshKeyStatus)
@@ -108,6 +131,18 @@ BENCHMARK_CAPTURE(BM_ChangePassword, login_password, false)
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_ChangePassword, key_password, true)
+    ->Iterations(kIterations)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ChosenKey, show_login_password, PasswordField::LoginPassword, false)
+    ->Iterations(kIterations)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ChosenKey, change_login_password, PasswordField::LoginPassword, true)
+    ->Iterations(kIterations)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ChosenKey, change_key_password, PasswordField::KeyPassword, true)
     ->Iterations(kIterations)
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond);

@@ -25,34 +25,13 @@ protected:
 
 public:
     using LinkTest::Field;  // for the helpers outside the tests too
+    using LinkTest::Wire;
 
     // A fresh bus, window and repair for the next round of a test's loop.
     static void NextRound() {
         inproc::Reset();
         fakewin::ResetWindow();
         ForgetKeyPasswordRepair();
-    }
-
-    // The frames the key took: "S1" for serial byte 1, "R40" for reading
-    // cell 40, "W40" for writing it.
-    static std::vector<std::string> Wire() {
-        std::vector<std::string> words;
-        for (const vkey::DecodedFrame& frame : inproc::SentFrames()) {
-            switch (frame.kind) {
-                case vkey::FrameKind::ReadSerial:
-                    words.push_back("S" + std::to_string(frame.serialIndex));
-                    break;
-                case vkey::FrameKind::ReadCell:
-                    words.push_back("R" + std::to_string(frame.address));
-                    break;
-                case vkey::FrameKind::WriteCell:
-                    words.push_back("W" + std::to_string(frame.address));
-                    break;
-                default:
-                    words.push_back("?");
-            }
-        }
-        return words;
     }
 
     // Words for `count` cells from `base` on, in ascending order.
