@@ -11,7 +11,11 @@
 // carries one byte per queued report, so that poll() on the node wakes when
 // a report is there. A pulled device hangs the pty up (poll gives
 // POLLHUP | POLLERR), its sysfs entries and node go, reads fail with EIO and
-// writes with ENODEV. ioctl() on a node fails with ENOTTY.
+// writes with ENODEV. ioctl() on a node answers HIDIOCGRAWINFO,
+// HIDIOCGRDESCSIZE and HIDIOCGRDESC as hidraw does (ENODEV once the device is
+// pulled), and fails any other with ENOTTY. Each device plugged in is the
+// next HID device the kernel adds: its sysfs name (0003:VVVV:PPPP.NNNN)
+// counts the devices plugged in so far.
 //
 // The devices are served on a thread of the testbed's own; the functions here
 // may be called from any other thread.
@@ -41,7 +45,8 @@ bool StartTestbed(std::string& error);
 // Removes every device and the testbed.
 void StopTestbed();
 
-// Adds the device as hidraw<N>, N counting from 0 in the order of the calls.
+// Adds the device as hidraw<N>, N counting from 0 in the order of the calls
+// (or options.node, a number a device pulled out before it plugs in left).
 // A key with a file loads its memory from it, or with `new` writes it. A
 // device with plugAfterMs is attached only that long after PlugLater();
 // others at once. Returns N, or -1 with `error`.

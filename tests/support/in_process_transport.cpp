@@ -24,7 +24,7 @@ int untouchedReads = 0;
 std::deque<std::uint32_t> readDelays;
 std::uint32_t writeDelay = 0;
 
-int ConnectionOf(int device) {
+int PlugIns(int device) {
     return device >= 0 && device < static_cast<int>(connections.size()) ? connections[device] : 0;
 }
 
@@ -36,12 +36,12 @@ int IndexOf(void* handle) {
 // The device a handle reaches: -1 once another key was plugged in at its place.
 int DeviceOf(void* handle) {
     const int device = IndexOf(handle);
-    const bool current = (reinterpret_cast<std::intptr_t>(handle) >> 16) == ConnectionOf(device);
+    const bool current = (reinterpret_cast<std::intptr_t>(handle) >> 16) == PlugIns(device);
     return current ? device : -1;
 }
 void* HandleOf(int device) {
     return reinterpret_cast<void*>(
-        static_cast<std::intptr_t>(ConnectionOf(device) << 16 | (device + 1)));
+        static_cast<std::intptr_t>(PlugIns(device) << 16 | (device + 1)));
 }
 
 void Record(WireEventKind kind, int device, const std::span<std::uint8_t>* report = nullptr,
@@ -126,6 +126,10 @@ void PlugInAt(int device, vkey::VirtualKey key) {
     if (connections.size() <= static_cast<std::size_t>(device)) connections.resize(device + 1);
     ++connections[device];
     devices[device] = std::move(key);
+}
+std::string ConnectionOf(int device) {
+    return PathOf(device) + "#" + std::to_string(devices.at(device).connection()) + "." +
+           std::to_string(PlugIns(device));
 }
 
 int Count(WireEventKind kind) {
@@ -212,6 +216,11 @@ int DiscoverKey() {
 void ForEachKeyPath(KeyPathVisitor visit, void* context) {
     for (int i = 0; i < static_cast<int>(devices.size()); ++i)
         if (IsKey(devices[i])) visit(PathOf(i).c_str(), context);
+}
+
+void ForEachKeyConnection(KeyConnectionVisitor visit, void* context) {
+    for (int i = 0; i < static_cast<int>(devices.size()); ++i)
+        if (IsKey(devices[i])) visit(PathOf(i).c_str(), ConnectionOf(i).c_str(), context);
 }
 
 void CloseKey() {

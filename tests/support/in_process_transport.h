@@ -70,6 +70,11 @@ std::string PathOf(int device);
 // path), as a new connection: handles opened before fail from now on, as a
 // pulled key's do, even when `key` is the same key plugged back.
 void PlugInAt(int device, vkey::VirtualKey key);
+// The connection ListKeyConnections() gives it now: its path, the
+// attachment's number (VirtualKey::connection) and how often a key was put
+// at its place (PlugInAt): new when the key is plugged back in or another
+// key put in its place.
+std::string ConnectionOf(int device);
 
 int Count(WireEventKind kind);
 // The frames the key took, in order, as the key decoded them.
