@@ -247,8 +247,12 @@ Outcome ChangeField(const ChangeKind& kind, const SerialChoice& serial) {
 }  // namespace
 
 KeyFacts ReadKeyFacts(const std::string& path) {
-    KeyFacts facts;
     ChooseKeyPath(path);
+    return ReadChosenKeyFacts(path);
+}
+
+KeyFacts ReadChosenKeyFacts(const std::string& path) {
+    KeyFacts facts;
     const StatusResult status = ReadKeyStatus(facts.identity);
     if (status.status == KeyStatus::NotFound) facts = LostKey(path);
     facts.loginIdRead = status.status != KeyStatus::NotFound;
@@ -321,7 +325,6 @@ KeyChoice ChooseKey(const std::optional<SerialNumber>& serial) {
 
 ChosenKeyChange ChangeChosenKey(const KeyFacts& key, PasswordField field,
                                 FirstKeyPassword firstKeyPassword) {
-    ChooseKeyPath(key.path);
     ExpectKeySerial(key.identity.serial);
     const ChangeResult result =
         ChangeKeyField({field, firstKeyPassword, TakeTypedNewPassword, TakeTypedConfirmation,
@@ -355,7 +358,7 @@ Outcome ShowStatus(const SerialChoice& serial) {
     const KeyChoice choice = ChooseKey(serial);
     if (choice.code != ExitCode::Success) return NotChosen(choice);
     Outcome outcome;
-    const KeyFacts key = ReadKeyFacts(choice.key.path);
+    const KeyFacts key = ReadChosenKeyFacts(choice.key.path);
     if (!Answered(key)) {
         FailLost(outcome, key);
         return outcome;

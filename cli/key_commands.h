@@ -34,8 +34,11 @@ inline bool Answered(const KeyFacts& key) {
 }
 
 // Reads the status of the key at `path` and closes it again; with a serial
-// number expected (ExpectKeySerial), of that key only.
+// number expected (ExpectKeySerial), of that key only. ReadChosenKeyFacts
+// reads that of the key chosen before (ChooseKey), at `path`, over the
+// connection still open to it.
 KeyFacts ReadKeyFacts(const std::string& path);
+KeyFacts ReadChosenKeyFacts(const std::string& path);
 
 // The exit code and the message for a key that did not answer.
 ExitCode FailureCode(const KeyFacts& key);
@@ -58,8 +61,9 @@ struct ChosenKeyChange {
     KeyFacts lost;  // why the key was gone or mute, when it was
 };
 
-// Changes `field` of `key`, that key and no other, with the typed texts
-// (passwords.h), then closes the key and wipes the typed texts and the
+// Changes `field` of `key`, at the path chosen last (ChooseKey, or the look
+// at it), that key and no other, with the typed texts (passwords.h), then
+// closes the key and wipes the typed texts and the
 // password buffers, so that none outlives the change (a wait for a repair
 // may follow, and may be long).
 ChosenKeyChange ChangeChosenKey(const KeyFacts& key, PasswordField field,

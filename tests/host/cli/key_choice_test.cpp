@@ -199,6 +199,23 @@ INSTANTIATE_TEST_SUITE_P(
                       SwapCase{"Init", true, {"init"}, {"first", "first"}, 42}),
     [](const auto& info) { return info.param.name; });
 
+// With one key, the key chosen by its serial number (4 exchanges), its state
+// where the command needs it (1), and the operation over the same connection.
+TEST_F(KeyChoiceTest, TheFloorOfExchanges) {
+    for (const auto& [arguments, typed, exchanges] :
+         std::vector<std::tuple<std::vector<const char*>, std::vector<std::string>, int>>{
+             {{"status"}, {}, 4 + 14},
+             {{"show-login-password"}, {"1234"}, 4 + 1 + 25},
+             {{"set-login-password"}, {"1234", "new"}, 4 + 1 + 26},
+             {{"set-key-password"}, kKeyPasswordChange, 4 + 1 + 26}}) {
+        SetUp();
+        InUse(kSerialA);
+        Type(typed);
+        EXPECT_EQ(0, Run(arguments)) << Err();
+        EXPECT_EQ(exchanges, static_cast<int>(inproc::SentFrames().size())) << arguments[0];
+    }
+}
+
 TEST_F(KeyChoiceTest, SerialNobodyHas) {
     InUse(kSerialA);
     Fresh(kSerialB);
