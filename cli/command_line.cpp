@@ -10,12 +10,9 @@
 #include <string>
 #include <string_view>
 
-#include "command_table.h"
-#include "commands.h"
-#include "console.h"
-#include "help_text.h"
-#include "messages.h"
+#include "key_operations.h"
 #include "password_buffers.h"
+#include "platform.h"
 
 namespace {
 
@@ -28,15 +25,18 @@ struct Arguments {
     unsigned count = 0;
 };
 
-// What each command of the table runs, in the same order.
-using CommandRun = Outcome (*)(const SerialChoice& serial);
-
-Outcome ListAll(const SerialChoice&) {
-    return ListKeys();
+// The parts of --help that say more than the options: how passwords are
+// read, and the exit codes in the user's language.
+std::string HelpFooter() {
+    std::string footer =
+        Say(Message::PasswordsNote) + "\n\n" + Say(Message::ExitCodesHeading) + "\n";
+    for (const ExitCodeEntry& entry : kExitCodes) {
+        const std::string code = std::to_string(static_cast<int>(entry.code));
+        footer += std::string(5 - code.size(), ' ') + code + "  " +
+                  std::string(InLanguage(entry.english, entry.korean)) + "\n";
+    }
+    return footer;
 }
-
-constexpr std::array<CommandRun, kCommandTable.size()> kRuns{
-    ListAll, ShowStatus, ShowLoginPassword, SetLoginPassword, SetKeyPassword, SetFirstKeyPassword};
 
 void AddInitOptions(CLI::App& init, Arguments& arguments) {
     CLI::Option* each = init.add_flag("--each", arguments.each, Say(Message::EachOption));
@@ -48,10 +48,30 @@ void AddInitOptions(CLI::App& init, Arguments& arguments) {
     init.add_flag("--csv", arguments.csv, Say(Message::CsvOption))->needs(each);
 }
 
+int DigitValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// The serial number in `text`, 8 hex digits in upper or lower case, serial
+// byte 1 first; none otherwise.
+SerialChoice ParseSerial(std::string_view text) {
+    if (text.size() != 8) return std::nullopt;
+    SerialNumber serial{};
+    for (std::size_t i = 0; i < 8; ++i) {
+        const int digit = DigitValue(text[i]);
+        if (digit < 0) return std::nullopt;
+        serial[i / 2] = static_cast<std::uint8_t>(serial[i / 2] << 4 | digit);
+    }
+    return serial;
+}
+
 int UsageFailure(const std::string& why, bool json) {
     Outcome outcome;
-    outcome.code = ExitCode::Usage;
-    outcome.messages = {Say(Message::UsageError, {why}), Say(Message::SeeHelp)};
+    Fail(outcome, ExitCode::Usage, Say(Message::UsageError, {why}));
+    outcome.messages.push_back(Say(Message::SeeHelp));
     return static_cast<int>(Present(outcome, json ? OutputFormat::Json : OutputFormat::Lines));
 }
 
@@ -97,16 +117,14 @@ int RunCommandLine(int argc, const char* const* argv) {
     if (!arguments.serial.empty() && !(serial = ParseSerial(arguments.serial)))
         return UsageFailure(Say(Message::BadSerial), arguments.json);
 
-    ExitCode code;
+    ExitCode code = ExitCode::Usage;
     if (arguments.each) {
         code = ProvisionKeys({arguments.count, arguments.random, ListingOf(arguments)});
     } else {
-        std::size_t command = 0;
-        while (command + 1 < kCommandTable.size() &&
-               !app.got_subcommand(kCommandTable[command].name))
-            ++command;
-        code = Present(kRuns[command](serial),
-                       arguments.json ? OutputFormat::Json : OutputFormat::Lines);
+        for (const CommandEntry& command : kCommandTable)
+            if (app.got_subcommand(command.name))
+                code = Present(command.run(serial),
+                               arguments.json ? OutputFormat::Json : OutputFormat::Lines);
     }
     WipePasswordBuffers();
     ForgetKeyPasswordRepair();

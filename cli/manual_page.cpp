@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "command_table.h"
+#include "command_line.h"
 #include "exit_codes.h"
 #include "messages.h"
 #include "repair_wait.h"

@@ -1,11 +1,10 @@
 // The scripted terminal.
 #include "scripted_terminal.h"
 
-#include "console.h"
+#include <utility>
+
 #include "fake_clock.h"
-#include "interrupt.h"
-#include "password_input.h"
-#include "typed_line.h"
+#include "platform.h"
 
 namespace term {
 
@@ -21,6 +20,10 @@ Terminal& Console() {
 
 void Reset() {
     terminal = Terminal{};
+    // Room enough that no output moves the text written before it, which
+    // would leave a copy of it behind.
+    terminal.out.reserve(1 << 16);
+    terminal.err.reserve(1 << 16);
 }
 
 }  // namespace term
@@ -37,6 +40,7 @@ bool WriteOut(std::string_view utf8) {
 
 bool WriteErr(std::string_view utf8) {
     Console().err += utf8;
+    if (Console().onErr) Console().onErr(Console().err);
     std::string& cue = Console().interruptOnErr;
     if (!cue.empty() && Console().err.find(cue) != std::string::npos) {
         Console().interrupted = true;
@@ -49,20 +53,18 @@ bool PasswordsFromTerminal() {
     return Console().fromTerminal;
 }
 
-PasswordRead ReadPassword(std::string_view prompt, TextField& text) {
+LineRead ReadPasswordLine(std::string_view prompt, TypedLine& line) {
     if (Console().fromTerminal) Console().prompts.emplace_back(prompt);
-    TypedLine line;
-    LineRead read = LineRead::Line;
-    if (Console().typed.empty()) {
-        read = LineRead::Ended;
-    } else if (Console().typed.front() == term::kCtrlC) {
-        read = LineRead::Interrupted;
-        Console().interrupted = true;
-    } else {
-        for (char c : Console().typed.front()) KeepByte(line, c);
-    }
-    if (!Console().typed.empty()) Console().typed.pop_front();
-    return PasswordOfLine(read, line, text);
+    if (Console().onTyped) Console().onTyped(++Console().linesRead);
+    if (Console().typed.empty()) return LineRead::Ended;
+    std::string& typed = Console().typed.front();
+    const bool interrupted = typed == term::kCtrlC;
+    if (!interrupted)
+        for (char c : typed) KeepByte(line, c);
+    for (char& c : typed) static_cast<volatile char&>(c) = 0;  // the command's alone now
+    Console().typed.pop_front();
+    if (interrupted) Console().interrupted = true;
+    return interrupted ? LineRead::Interrupted : LineRead::Line;
 }
 
 void WatchForInterrupt() {}
@@ -81,4 +83,21 @@ void PauseUnlessInterrupted(std::uint32_t milliseconds) {
     ++Console().pauses;
     if (Console().onPause) Console().onPause(Console().pauses);
     if (Console().pauses >= term::kRunawayPauses) Console().interrupted = Console().runaway = true;
+}
+
+bool FillRandom(void* data, std::size_t size) {
+    auto* bytes = static_cast<std::uint8_t*>(data);
+    std::uint64_t& state = Console().randomState;
+    for (std::size_t i = 0; i < size; ++i) {
+        if (!Console().random.empty()) {
+            bytes[i] = std::exchange(Console().random.front(), 0);
+            Console().random.pop_front();
+            continue;
+        }
+        state ^= state << 13;
+        state ^= state >> 7;
+        state ^= state << 17;
+        bytes[i] = static_cast<std::uint8_t>(state >> 56);
+    }
+    return true;
 }

@@ -1,8 +1,9 @@
-// The command line's terminal seam (console.h, password_input.h,
-// interrupt.h) played by a script for host tests: what the command writes is
-// kept, typed lines are handed out in turn (through the command line's own
-// conversion), and each wait moves the fake clock and lets the test act
-// (plug a key in, press Ctrl-C).
+// The command line's terminal (the first half of cli/platform.h) played by a
+// script for host tests: what the command writes is kept, typed lines are
+// handed out in turn (the command line converts them as it converts any),
+// each wait moves the fake clock and lets the test act (plug a key in, press
+// Ctrl-C), and the random source gives the bytes the test asks for, then
+// bytes of a fixed sequence.
 #pragma once
 
 #include <cstdint>
@@ -35,8 +36,16 @@ struct Terminal {
     std::uint64_t pausedMs = 0;
     // Called after each wait with its number (1, 2, ...).
     std::function<void(int pause)> onPause;
+    // Called before each typed line is read, with its number (1, 2, ...).
+    std::function<void(int line)> onTyped;
+    int linesRead = 0;
+    // Called after each text written to standard error, with all of it so far.
+    std::function<void(const std::string& err)> onErr;
     // Ctrl-C is pressed as soon as standard error has shown this text.
     std::string interruptOnErr;
+
+    std::deque<std::uint8_t> random;                 // the random source's next bytes
+    std::uint64_t randomState = 0x9E3779B97F4A7C15;  // then these, a xorshift sequence
 };
 
 Terminal& Console();

@@ -7,7 +7,8 @@
 #include <cstring>
 #include <string>
 
-#include "text_conversion.h"
+#include "output.h"
+#include "platform.h"
 
 namespace {
 

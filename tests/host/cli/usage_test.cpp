@@ -5,7 +5,7 @@
 #include <sstream>
 
 #include "cli_fixture.h"
-#include "command_table.h"
+#include "command_line.h"
 #include "exit_codes.h"
 
 namespace {

@@ -1,11 +1,17 @@
-// Code page 949 through the Windows code page services.
+// The locale on Windows: the user's language from the Windows UI language,
+// and code page 949 through the Windows code page services.
 #include <windows.h>
 
 #include <cstring>
 
 #include "key_cell_map.h"
-#include "text_conversion.h"
+#include "platform.h"
 #include "wipe_bytes.h"
+
+Language UserLanguage() {
+    return PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_KOREAN ? Language::Korean
+                                                                    : Language::English;
+}
 
 TypedText EncodeTypedText(std::string_view utf8, TextField& text) {
     text.fill(0);

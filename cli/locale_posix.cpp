@@ -1,11 +1,14 @@
-// Code page 949 through the C library's iconv (glibc calls it CP949).
+// The locale on POSIX: the user's language from the locale variables, in
+// the order the C library gives them precedence for messages, and code page
+// 949 through the C library's iconv (glibc calls it CP949).
 #include <iconv.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 #include "key_cell_map.h"
-#include "text_conversion.h"
+#include "platform.h"
 #include "wipe_bytes.h"
 
 namespace {
@@ -45,6 +48,15 @@ bool Convert(Converter& converter, std::string_view in, char* out, std::size_t& 
 }
 
 }  // namespace
+
+Language UserLanguage() {
+    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        const char* value = std::getenv(name);
+        if (!value || !*value) continue;
+        return std::string_view(value).substr(0, 2) == "ko" ? Language::Korean : Language::English;
+    }
+    return Language::English;
+}
 
 TypedText EncodeTypedText(std::string_view utf8, TextField& text) {
     text.fill(0);

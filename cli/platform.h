@@ -1,0 +1,86 @@
+// What keyadmin-cli takes from the system it runs on, in two halves, each
+// one file per platform:
+//   the terminal (platform_posix.cpp, platform_win32.cpp): the standard
+//     streams, Ctrl-C and the waits it cuts short, passwords typed without
+//     echo, and the random source; host tests play it by a script
+//     (tests/support/scripted_terminal);
+//   the locale (locale_posix.cpp, locale_win32.cpp): the user's language,
+//     and texts between the user's characters and the key's code page 949;
+//     host tests use it as it is.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "key_identity.h"
+#include "messages.h"
+#include "passwords.h"
+
+// --- The standard streams: results to standard output; prompts, progress
+// and failures to standard error. Texts are UTF-8, written straight through
+// with no library buffer in between, so that no copy of a secret is left
+// behind. A Windows console is written UTF-16, so that Korean reads whatever
+// its code page.
+
+// Prepares the streams; once, at the start. A closed output then shows as a
+// failed write rather than ending the program.
+void StartConsole();
+
+// False when not all of `utf8` could be written.
+bool WriteOut(std::string_view utf8);
+bool WriteErr(std::string_view utf8);
+
+// --- Ctrl-C. It never stops an operation on the key halfway (that could
+// leave a key password nothing unlocks): it is noted, and the command looks
+// at it between operations, at a prompt and in its waits for a key. So are
+// the requests to end that the platform sends when the terminal closes or
+// the system asks the program to end.
+
+// Takes over Ctrl-C; once, at the start.
+void WatchForInterrupt();
+
+// Whether Ctrl-C was pressed since the start or the last ForgetInterrupt.
+bool InterruptRequested();
+void ForgetInterrupt();
+
+// Waits `milliseconds`, or less when Ctrl-C is pressed meanwhile.
+void PauseUnlessInterrupted(std::uint32_t milliseconds);
+
+// --- Typed passwords.
+
+// Whether passwords come from a terminal (then prompts are shown, and a
+// refused text may be typed again).
+bool PasswordsFromTerminal();
+
+// Shows `prompt` and reads a line from the terminal with echo off (off
+// before the prompt shows, back on whatever happens); when standard input is
+// not a terminal, reads one line of it, a byte at a time, with no prompt.
+LineRead ReadPasswordLine(std::string_view prompt, TypedLine& line);
+
+// --- The random source: fills `size` bytes; false when the system could not.
+bool FillRandom(void* data, std::size_t size);
+
+// --- The locale.
+
+// The language of the user's interface: the locale on POSIX (LC_ALL, then
+// LC_MESSAGES, then LANG), the user's UI language on Windows. Korean when it
+// is Korean, English otherwise.
+Language UserLanguage();
+
+// Typed UTF-8 into code page 949, as the key keeps it. A text that does not
+// fit 11 bytes, or has no code page 949 form, is refused whole: never cut.
+enum class TypedText : std::uint8_t {
+    Taken,
+    TooLong,   // more than 11 bytes in code page 949
+    NotCp949,  // a character code page 949 cannot write, a zero byte, or not UTF-8
+};
+
+// Converts `utf8` into `text`: code page 949 bytes, zeros after them. Unless
+// Taken, `text` is all zeros.
+TypedText EncodeTypedText(std::string_view utf8, TextField& text);
+
+// One code page 949 character (1 or 2 bytes) as UTF-8 in `utf8`: its length,
+// or 0 when the bytes are not a character of code page 949.
+std::size_t DecodeCp949Character(const char* bytes, std::size_t count, std::array<char, 4>& utf8);
