@@ -107,9 +107,21 @@ void SyncDoorbell(Device& device) {
         if (read(device.own, &drained, 1) != 1) break;
 }
 
+// Tells udev's listeners (a browser's HID service learns of devices only
+// so) that the device came or went: its HID device and its hidraw node, in
+// the order the kernel announces them.
+void Announce(const Device& device, const char* action) {
+    const bool adding = std::strcmp(action, "add") == 0;
+    const std::string& first = adding ? device.sysfs.hidSyspath : device.sysfs.hidrawSyspath;
+    const std::string& second = adding ? device.sysfs.hidrawSyspath : device.sysfs.hidSyspath;
+    umockdev_testbed_uevent(testbed, first.c_str(), action);
+    umockdev_testbed_uevent(testbed, second.c_str(), action);
+}
+
 void Pull(Device& device) {
     if (!device.plugged || device.pulled) return;
     device.pulled = true;
+    Announce(device, "remove");
     if (device.key) device.key->Unplug();
     // Closing the master hangs the pty up; the testbed keeps the number.
     const int null = open("/dev/null", O_RDWR | O_CLOEXEC);
@@ -184,8 +196,17 @@ std::string PtyOf(const Device& device) {
     return std::filesystem::read_symlink(TestbedRoot() + device.sysfs.node, error).string();
 }
 
+// Attaches the device: for the first time, or again after it was pulled
+// out (a new connection of the same key, with the memory it had).
 bool Plug(Device& device, std::string& error) {
     GError* failure = nullptr;
+    if (device.pulled) {
+        umockdev_testbed_detach_ioctl(testbed, device.sysfs.node.c_str(), nullptr);
+        inotify_rm_watch(opens, device.watch);
+        device.pulled = false;
+        device.rings = 0;
+        if (device.key) device.key->Replug();
+    }
     if (!umockdev_testbed_add_from_string(testbed, device.sysfs.description.c_str(), &failure)) {
         error = std::string("virtual-hidraw: ") + failure->message;
         g_error_free(failure);
@@ -208,9 +229,11 @@ bool Plug(Device& device, std::string& error) {
         return false;
     }
     device.watch = inotify_add_watch(opens, pty.c_str(), IN_OPEN);
-    device.handler = umockdev_ioctl_base_new();
-    g_signal_connect(device.handler, "handle-write", G_CALLBACK(OnWrite), &device);
-    g_signal_connect(device.handler, "handle-read", G_CALLBACK(OnRead), &device);
+    if (!device.handler) {
+        device.handler = umockdev_ioctl_base_new();
+        g_signal_connect(device.handler, "handle-write", G_CALLBACK(OnWrite), &device);
+        g_signal_connect(device.handler, "handle-read", G_CALLBACK(OnRead), &device);
+    }
     if (!umockdev_testbed_attach_ioctl(testbed, device.sysfs.node.c_str(), device.handler,
                                        &failure)) {
         error = std::string("virtual-hidraw: ") + failure->message;
@@ -219,13 +242,16 @@ bool Plug(Device& device, std::string& error) {
     }
     OpenToEveryone();
     device.plugged = true;
+    Announce(device, "add");
     return true;
 }
 
 gboolean PlugWhenDue(gpointer data) {
     const std::lock_guard guard(lock);
     std::string error;
-    if (!Plug(*static_cast<Device*>(data), error)) g_printerr("%s\n", error.c_str());
+    Device& device = *static_cast<Device*>(data);
+    if (device.plugged) return G_SOURCE_REMOVE;  // plugged in already (PlugNow)
+    if (!Plug(device, error)) g_printerr("%s\n", error.c_str());
     return G_SOURCE_REMOVE;
 }
 
@@ -352,6 +378,30 @@ void Unplug(int device, int afterMs) {
         Pull(*devices.at(device));
     else
         AddTimer(afterMs, PullWhenDue, *devices.at(device));
+}
+
+int DeviceCount() {
+    const std::lock_guard guard(lock);
+    return static_cast<int>(devices.size());
+}
+
+bool PlugNow(int device, std::string& error) {
+    const std::lock_guard guard(lock);
+    if (device < 0 || device >= static_cast<int>(devices.size())) {
+        error = "virtual-hidraw: no device " + std::to_string(device);
+        return false;
+    }
+    Device& plugged = *devices[device];
+    if (plugged.plugged && !plugged.pulled) return true;
+    return Plug(plugged, error);
+}
+
+bool WithKey(int device, void (*change)(vkey::VirtualKey& key)) {
+    const std::lock_guard guard(lock);
+    if (device < 0 || device >= static_cast<int>(devices.size()) || !devices[device]->key)
+        return false;
+    change(*devices[device]->key);
+    return true;
 }
 
 bool Plugged(int device) {

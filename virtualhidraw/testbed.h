@@ -11,7 +11,8 @@
 // carries one byte per queued report, so that poll() on the node wakes when
 // a report is there. A pulled device hangs the pty up (poll gives
 // POLLHUP | POLLERR), its sysfs entries and node go, reads fail with EIO and
-// writes with ENODEV. ioctl() on a node fails with ENOTTY.
+// writes with ENODEV. ioctl() on a node fails with ENOTTY. A device plugged
+// in or pulled out is announced to udev's listeners ("add", "remove").
 //
 // The devices are served on a thread of the testbed's own; the functions here
 // may be called from any other thread.
@@ -52,6 +53,18 @@ void PlugLater();
 
 // Pulls the device out, at once or `afterMs` from now.
 void Unplug(int device, int afterMs = 0);
+
+// How many devices were added.
+int DeviceCount();
+
+// Attaches the device now when it is not attached: one that waits to be
+// plugged in later, or one pulled out, which comes back as a new connection
+// with the memory it had. False with `error` for a device that is not there.
+bool PlugNow(int device, std::string& error);
+
+// Changes the key model of device N (a fault from now on); false when
+// device N is no key.
+bool WithKey(int device, void (*change)(vkey::VirtualKey& key));
 
 // Whether the device is attached now.
 bool Plugged(int device);
