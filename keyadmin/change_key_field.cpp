@@ -36,7 +36,7 @@ WriteResult RestoreKeyPassword(const FieldWrite& write, const SerialNumber& seri
     if (outcome == WriteOutcome::Refused) outcome = ReadBackOldKeyPassword();
     if (outcome == WriteOutcome::Written) return {ChangeOutcome::Refused, FieldAfter::Old};
     KeepKeyPasswordRepair(serial, text.storedKeyPassword, text.newPasswordText,
-                          write.refusedCells | restore.refusedCells);
+                          write.unknownCells | restore.unknownCells);
     return {outcome == WriteOutcome::Refused ? ChangeOutcome::Refused : ChangeOutcome::Interrupted,
             FieldAfter::Mixed};
 }
@@ -66,7 +66,7 @@ WriteResult WriteNewPassword(PasswordField field, const SerialNumber& serial) {
     }
     if (keyPassword)
         KeepKeyPasswordRepair(serial, text.storedKeyPassword, text.newPasswordText,
-                              write.refusedCells);
+                              write.unknownCells);
     return result;
 }
 

@@ -3,31 +3,54 @@
 #include "find_key.h"
 
 #include "key_link.h"
+#include "key_transport.h"
+#include "monotonic_clock.h"
 
 namespace {
 
-bool ReadSerialNumber(SerialNumber& serial) {
-    for (std::uint8_t n = 1; n <= serial.size(); ++n) {
-        serial[n - 1] = ReadSerialByte(n);
-        if (LastExchangeFailed()) return false;
+// The expected key: over the connection still open to it when it answers
+// the presence test, else opened anew and checked. A presence test that
+// failed at once (the handle of a key pulled out) finds the key again; one
+// that waited out its limit does not, so that a silent key costs one limit.
+bool ExpectedKeyAnswers() {
+    if (OpenedKeyIsExpected()) {
+        const std::uint64_t start = MonotonicMilliseconds();
+        if (IsKeyPresent() == 0) return true;
+        if (keyLink.linkState != 0 || MonotonicMilliseconds() - start >= kExchangeLimitMs)
+            return false;
     }
-    return true;
+    return OpenKey(kKeyGeneration) != 0;
 }
 
 }  // namespace
 
 FoundKey FindKey(bool readSerial) {
     FoundKey key{false, false, {}, RepairOutcome::None};
-    OpenKey(kKeyGeneration);
-    if (IsKeyPresent() != 0) return key;
-    if (!readSerial && !KeyPasswordRepairPending()) {
-        key.answered = true;
-        return key;
+    if (keyLink.serialExpected) {
+        if (!ExpectedKeyAnswers()) return key;
+        key.serial = keyLink.keySerial;
+    } else {
+        OpenKey(kKeyGeneration);
+        if (IsKeyPresent() != 0) return key;
+        if (!readSerial && !KeyPasswordRepairPending()) {
+            key.answered = true;
+            return key;
+        }
+        if (!ReadSerialNumber(key.serial)) return key;
     }
-    if (!ReadSerialNumber(key.serial)) return key;
     key.serialRead = true;
     const SettledRepair settled = SettleKeyPasswordRepair(key.serial);
     key.repair = settled.outcome;
     key.answered = settled.keyAnswered;
     return key;
+}
+
+bool FindKeySerial(SerialNumber& serial) {
+    bool found = OpenKey(kKeyGeneration) != 0;
+    if (found && keyLink.serialExpected)
+        serial = keyLink.keySerial;  // the check has just read it
+    else if (found)
+        found = ReadSerialNumber(serial);
+    WipeReportBuffers();
+    return found;
 }

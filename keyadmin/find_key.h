@@ -13,5 +13,8 @@ struct FoundKey {
 
 // Opens the key and runs the presence test; then, when `readSerial` or when
 // a key-password repair is pending, reads the serial number and settles the
-// repair if it is this key's.
+// repair if it is this key's. With a serial number expected (ExpectKeySerial)
+// the key is the expected one or none: the connection still open to it when
+// it answers the presence test, else the key opened anew and checked; its
+// serial number is known then, and a repair pending for it is settled.
 FoundKey FindKey(bool readSerial);

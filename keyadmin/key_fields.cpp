@@ -24,13 +24,14 @@ FieldWrite WriteCells(std::uint8_t base, const TextField& bytes, std::size_t cou
         const std::size_t i = write.cellsSent++;
         const auto value = static_cast<std::uint8_t>(bytes[i]);
         const std::uint8_t echo = WriteCell(static_cast<std::uint8_t>(base + i), value);
-        if (LastExchangeFailed()) {
+        const bool lost = LastExchangeFailed();
+        if (!lost && echo == value) continue;
+        write.unknownCells |= static_cast<std::uint16_t>(1u << i);
+        if (lost) {
             write.outcome = WriteOutcome::LinkLost;
             break;
         }
-        if (echo == value) continue;
         write.outcome = WriteOutcome::Refused;
-        write.refusedCells |= static_cast<std::uint16_t>(1u << i);
         if (stopAtRefusal) break;
     }
     return write;

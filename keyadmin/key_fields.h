@@ -33,8 +33,11 @@ enum class WriteOutcome : std::uint8_t {
 
 struct FieldWrite {
     WriteOutcome outcome;
-    std::size_t cellsSent;       // cells a write was sent to, the last one included
-    std::uint16_t refusedCells;  // bit i: cell base + i echoed another byte
+    std::size_t cellsSent;  // cells a write was sent to, the last one included
+    // Bit i: what cell base + i holds is unknown. Its write echoed another
+    // byte, or got no reply: a write cut off may leave a torn cell, neither
+    // the byte before nor the one sent.
+    std::uint16_t unknownCells;
 };
 
 // Writes the first 12 bytes of `text` to the field at `base` and stops at

@@ -5,14 +5,13 @@
 #include <array>
 #include <cstdint>
 
+#include "key_link.h"
+
 enum class KeyStatus : std::uint8_t { NotFound = 0, Connected = 1, Initial = 2 };
 
 // A 12-byte key field and four bytes that stay zero, so a field read from
 // the key is a zero-terminated string even when all 12 cells are non-zero.
 using TextField = std::array<char, 16>;
-
-// A key's serial number, serial byte 1 first.
-using SerialNumber = std::array<std::uint8_t, 4>;
 
 struct KeyIdentity {
     KeyStatus status = KeyStatus::NotFound;

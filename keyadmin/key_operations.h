@@ -3,11 +3,52 @@
 // it to read its login password, and the changes of its passwords.
 //
 // Each operation opens the key again (OpenKey: the chosen key, or the first
-// one found), stops at the first exchange that gets no reply, settles a
-// pending key-password repair for that key first (below), and wipes the key
-// link's report buffers when it ends. Nothing here reaches a window or a
-// terminal: each front end presents the outcomes in its own way.
+// one found; with a serial number expected, below), stops at the first
+// exchange that gets no reply, settles a pending key-password repair for
+// that key first (below), and wipes the key link's report buffers when it
+// ends. Nothing here reaches a window or a terminal: each front end presents
+// the outcomes in its own way.
 //
+// A front end that acts on a key chosen by its serial number (keyadmin-cli,
+// the page; not the window, which takes the first key found) asks the key
+// link for that key and no other (ExpectKeySerial, key_link.h):
+//
+//   ExpectAnyKey();                    // choosing: any key may answer
+//   ChooseKeyPath(path);               // one of ListKeyPaths()
+//   SerialNumber serial;
+//   if (!FindKeySerial(serial)) ...    // none: keyLink.discoveryFailure says why
+//   ...                                // the one the user named? the only one?
+//   ExpectKeySerial(serial);           // from now on this key and no other
+//   ...                                // ask the user (it may take minutes)
+//   UnlockLoginPassword(...);          // or ChangeKeyField(...), ReadKeyStatus(...)
+//   ...                                // NotFound: keyLink.discoveryFailure says why
+//   CloseKey();
+//
+// A front end that knows the serial number beforehand may expect it before
+// FindKeySerial, which then gives false, with OtherKey, for another key.
+//
+// FindKeySerial costs four exchanges and leaves the key open. The operation
+// then goes on over that connection when it still answers its presence test
+// (serial byte 1, one exchange): a handle that answers is the same key. A
+// handle that fails at once (the key was pulled out) makes the operation
+// find the key again, and the key link reads the serial number of whatever
+// it finds there before anything else. So does every exchange that finds
+// the key again after a lost link, and an operation that starts with the
+// key closed (the four exchanges of the check in place of the presence
+// test). Another key there is closed again, nothing else read from it or
+// written to it: the operation ends as NotFound, with
+// keyLink.discoveryFailure OtherKey, keyLink.keySerial the serial number
+// found and keyLink.expectedSerial the one expected; no repair is carried
+// out on it. With one key, choosing and then the display cost 4 + 1 + 24
+// exchanges, choosing and a change 4 + 1 + 25, where the window's display
+// costs 25 and its change 26.
+//
+// With a serial number expected, each operation knows the key's serial
+// number: a change that is interrupted keeps its repair under it, and a
+// repair pending for it is settled first whatever the operation. A front
+// end that waits for a key to come back for its repair can expect
+// PendingRepairSerial() and read the status of each key that arrives.
+
 // Typed texts are asked for through TakeText functions, and only when the
 // operation needs them (after the key has answered), so that a front end
 // that reads its edits late reads none for a missing key. Texts go to and
@@ -35,9 +76,10 @@ using TakeText = void (*)(TextField& text);
 // settles it; one that the interrupted writes could have left gets the old
 // bytes back, every echo checked. One repair is pending at a time.
 //
-// The serial number kept is the one the operation read when a repair was
-// already pending; otherwise the one that ReadKeyStatus last put into
-// keyIdentity (a change reads no serial number when nothing is pending).
+// The serial number kept is the one the operation read (with a serial
+// number expected, or when a repair was already pending); otherwise the one
+// that ReadKeyStatus last put into keyIdentity (the window's change reads no
+// serial number when nothing is pending).
 // A key with that serial number whose field the interrupted writes could not
 // have left is not written to: it is another key, or its key password was
 // set since.
@@ -50,6 +92,15 @@ enum class RepairOutcome : std::uint8_t {
     NotRepaired,          // reading the field, or putting the old one back, was refused or
                           // interrupted: still pending
 };
+
+// Opens the key (the chosen path, or the first key found) and reads its
+// serial number, serial byte 1 doubling as the presence test: four
+// exchanges (with a serial number expected, those of the check). The key
+// stays open, so that the operation that follows goes on over this
+// connection. False when no key answered, with keyLink.discoveryFailure
+// saying why (None: it was found but did not answer); `serial` is then
+// undefined.
+bool FindKeySerial(SerialNumber& serial);
 
 // Whether a repair is pending, and for which key.
 bool KeyPasswordRepairPending();

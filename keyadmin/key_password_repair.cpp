@@ -26,7 +26,7 @@ SettledRepair PutOldFieldBack(const TextField& field) {
     if (!SameCells(field, repair.oldField)) {
         const FieldWrite write = RestoreCells(kKeyPasswordBase, repair.oldField, kFieldCells);
         if (write.outcome != WriteOutcome::Written) {
-            repair.unknownCells |= write.refusedCells;
+            repair.unknownCells |= write.unknownCells;
             return {RepairOutcome::NotRepaired, write.outcome != WriteOutcome::LinkLost};
         }
     }

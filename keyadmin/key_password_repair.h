@@ -26,8 +26,8 @@ const KeyPasswordRepair& KeptKeyPasswordRepair();
 // Keeps, in memory only, a repair for the key with `serial`: `oldField` as
 // read just before the writes and `newField` as written (12 bytes each).
 // The bits of `unknownCells` (bit i for cell 40 + i) mark cells whose write
-// echoed another byte: what they hold is unknown. Replaces a repair kept
-// before.
+// echoed another byte or got no reply: what they hold is unknown. Replaces a
+// repair kept before.
 void KeepKeyPasswordRepair(const SerialNumber& serial, const TextField& oldField,
                            const TextField& newField, std::uint16_t unknownCells);
 

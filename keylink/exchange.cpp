@@ -2,6 +2,7 @@
 // sequence number, extract the answer byte.
 #include "key_link.h"
 #include "key_transport.h"
+#include "link_internals.h"
 #include "monotonic_clock.h"
 #include "wipe_bytes.h"
 
@@ -59,12 +60,12 @@ bool AwaitReply(std::uint8_t s, std::uint64_t start) {
     return true;
 }
 
+}  // namespace
+
 // Frames and scrambles the three command bytes, sends the frame and waits
-// for its reply. A lost link is rediscovered first; discovery sizes the
-// buffers, so the frame is filled only after it.
-std::uint8_t Exchange(std::uint8_t byte6, std::uint8_t byte7, std::uint8_t byte8) {
+// for its reply.
+std::uint8_t ExchangeFrame(std::uint8_t byte6, std::uint8_t byte7, std::uint8_t byte8) {
     keyLink.exchangeFailed = true;
-    if (keyLink.linkState == 0) keyLink.linkState = DiscoverKey();
     if (keyLink.linkState != 1 || !ReportBuffersUsable()) return 0;
 
     // A reply left over from an earlier exchange can never match.
@@ -82,6 +83,16 @@ std::uint8_t Exchange(std::uint8_t byte6, std::uint8_t byte7, std::uint8_t byte8
     const std::uint64_t start = MonotonicMilliseconds();
     if (SendReport(kExchangeLimitMs) == 1 && AwaitReply(s, start)) keyLink.exchangeFailed = false;
     return AnswerFromInputReport();
+}
+
+namespace {
+
+// One exchange; a lost link is found again first (and the key found checked
+// when a serial number is expected). Discovery sizes the buffers, so the
+// frame is filled only after it.
+std::uint8_t Exchange(std::uint8_t byte6, std::uint8_t byte7, std::uint8_t byte8) {
+    if (keyLink.linkState == 0) DiscoverExpectedKey();
+    return ExchangeFrame(byte6, byte7, byte8);
 }
 
 }  // namespace

@@ -36,3 +36,13 @@ std::uint8_t IsKeyPresent() {
     // A key that sent only foreign replies did not answer either.
     return LastExchangeFailed() ? 1 : 0;
 }
+
+bool ReadSerialNumber(SerialNumber& serial) {
+    for (std::uint8_t n = 1; n <= serial.size(); ++n) {
+        serial[n - 1] = ReadSerialByte(n);
+        if (LastExchangeFailed()) return false;
+    }
+    keyLink.keySerial = serial;
+    keyLink.serialRead = true;
+    return true;
+}

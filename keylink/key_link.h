@@ -37,6 +37,9 @@ using KeyPath = std::array<char, 512>;
 inline constexpr std::int32_t kOpenedFlagValue = 0x3FF;
 inline constexpr std::uint8_t kKeyCellCount = 59;
 
+// A key's serial number, serial byte 1 first.
+using SerialNumber = std::array<std::uint8_t, 4>;
+
 // Why the last discovery found no key to use.
 enum class DiscoveryFailure : std::uint8_t {
     None,              // a key was found and opened
@@ -44,6 +47,8 @@ enum class DiscoveryFailure : std::uint8_t {
     PermissionDenied,  // the key is there, but this user may not open it
     InUse,             // the key is held by another program for its operation
     Unusable,          // its report lengths cannot be read, or are too short or too long
+    OtherKey,          // a key answered with another serial number than the one expected
+                       // (keyLink.keySerial); it was closed again, nothing else read or written
 };
 
 // Module-level state of the connection; one for the whole program.
@@ -69,6 +74,18 @@ struct KeyLink {
     DiscoveryFailure discoveryFailure = DiscoveryFailure::None;
     KeyPath failedPath{};  // the interface the failure is about, when there is one
     KeyPath chosenPath{};  // empty: the first key found; else only this one
+    // While serialExpected, every key the link opens must have expectedSerial
+    // (ExpectKeySerial).
+    bool serialExpected = false;
+    SerialNumber expectedSerial{};
+    // Once serialRead: the serial number of the key the last discovery found,
+    // as read from it (ReadSerialNumber, or the check of the expected one;
+    // with DiscoveryFailure::OtherKey, the other key's). Every discovery
+    // clears serialRead, and so does ExpectKeySerial with another serial
+    // number: while one is expected, a serial number read on the connection
+    // open now is the expected one.
+    bool serialRead = false;
+    SerialNumber keySerial{};
 };
 
 extern KeyLink keyLink;
@@ -81,8 +98,33 @@ std::uint16_t ProfileProductId();
 std::uint16_t OpenKey(std::uint8_t generation);
 
 // From now on, discovery takes only the interface at `path` (one of
-// ListKeyPaths()); an empty path goes back to the first key found.
+// ListKeyPaths()); an empty path goes back to the first key found. Another
+// path than before clears keyLink.serialRead: the next operation opens the
+// key anew.
 void ChooseKeyPath(std::string_view path);
+
+// Which key the link may talk to, for a front end that has chosen a key by
+// its serial number (keyadmin-cli, the page) and means to read and change
+// that key and no other, whatever is plugged in at its place meanwhile.
+//
+// After ExpectKeySerial, whenever the link opens a key (OpenKey, and an
+// exchange that finds the key again after the link was lost) it first reads
+// the key's serial number (four exchanges, serial byte 1 first) and
+// compares it, before anything else is read or written. A key with another
+// serial number is closed again at once (CloseKey): OpenKey gives 0, or the
+// exchange fails; keyLink.discoveryFailure is OtherKey and keyLink.keySerial
+// the serial number found, so that the front end can name both; and no
+// exchange reaches any key until the next OpenKey.
+//
+// ExpectAnyKey, the state a process starts in, takes whichever key is found
+// and reads nothing more (the window, a listing of every key).
+void ExpectKeySerial(const SerialNumber& serial);
+void ExpectAnyKey();
+
+// Whether the key open now is the expected one, its link still up: its
+// serial number was read on this connection and is the one expected. Its
+// handles reach no other key: a key pulled out takes them with it.
+bool OpenedKeyIsExpected();
 
 // One framed exchange: the key's answer byte.
 std::uint8_t Transact(std::uint8_t command, std::uint8_t argument1, std::uint8_t argument2);
@@ -96,6 +138,11 @@ std::uint8_t ReadCell(std::uint8_t address);
 std::uint8_t WriteCell(std::uint8_t address, std::uint8_t value);
 std::uint8_t ReadSerialByte(std::uint8_t n);
 std::uint8_t IsKeyPresent();  // 0 when the key is opened and answers
+
+// Reads the serial number of the opened key, serial byte 1 first: four
+// exchanges, stopping at the first that gets no reply (false). Kept in
+// keyLink.keySerial for this connection.
+bool ReadSerialNumber(SerialNumber& serial);
 
 // Zeros both report buffers and forgets the last answer: they hold the last
 // byte read from the key or the next one to be written, which may be part of
