@@ -15,7 +15,6 @@
 #include <vector>
 
 #include "admin_texts.h"
-#include "expect_key_stub.h"
 #include "key_admin.h"
 #include "key_link.h"
 #include "key_transport.h"
@@ -103,8 +102,8 @@ void OnChosenKey(Operation operation) {
     ChooseKeyPath(chosen ? chosen->path : "webhid:none");
     ExpectKeySerial(expected);
     operation();
-    if (keyLink.discoveryFailure == kOtherKeyStub)
-        ShowPageNotice(PageText("title"), OtherKeyText(SerialLine(expected), SerialLine(expected)),
+    if (keyLink.discoveryFailure == DiscoveryFailure::OtherKey)
+        ShowPageNotice(PageText("title"), OtherKeyText(SerialLine(expected), SerialLine(keyLink.keySerial)),
                        true);
     CloseKey();
     ExpectAnyKey();
