@@ -72,7 +72,9 @@ void PresentChosenKey() {
             if (key.failure != DiscoveryFailure::None && key.failure != DiscoveryFailure::NoKey)
                 refused = &key;
         }
-        if (answered > 1)
+        if (chosenSerial && answered > 0)
+            ShowPageStatus(ChosenKeyGoneText(SerialLine(*chosenSerial)));
+        else if (answered > 1)
             ShowPageStatus(PageText("severalKeys"));
         else if (refused)
             ShowPageStatus(FailureText(refused->failure, refused->path, onLinux));
@@ -103,8 +105,8 @@ void OnChosenKey(Operation operation) {
     ExpectKeySerial(expected);
     operation();
     if (keyLink.discoveryFailure == DiscoveryFailure::OtherKey)
-        ShowPageNotice(PageText("title"), OtherKeyText(SerialLine(expected), SerialLine(keyLink.keySerial)),
-                       true);
+        ShowPageNotice(PageText("title"),
+                       OtherKeyText(SerialLine(expected), SerialLine(keyLink.keySerial)), true);
     CloseKey();
     ExpectAnyKey();
     ChooseKeyPath("");
@@ -136,12 +138,13 @@ EMSCRIPTEN_KEEPALIVE void PageLookAtKeys() {
     ExpectAnyKey();
     ChooseKeyPath("");
     keys = std::move(looked);
-    if (!ChosenKey()) {
+    // The only key is taken up as the window takes it, until the user has
+    // a key chosen: the choice then stays, whatever comes in its place.
+    if (!chosenSerial) {
         const ListedKey* only = nullptr;
         int answered = 0;
         for (const ListedKey& key : keys)
             if (Answered(key) && ++answered == 1) only = &key;
-        chosenSerial.reset();
         if (answered == 1) chosenSerial = only->identity.serial;
     }
     PresentChosenKey();

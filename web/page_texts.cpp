@@ -222,3 +222,12 @@ std::string OtherKeyText(std::string_view expected, std::string_view found) {
                InPageLanguage(")가 응답했습니다. 아무것도 읽거나 바꾸지 않았습니다.",
                               " answered in its place. Nothing was read from it or changed."));
 }
+
+std::string ChosenKeyGoneText(std::string_view serial) {
+    UseLanguage(language == PageLanguage::Korean ? Language::Korean : Language::English);
+    return std::string(InPageLanguage("고른 인증키(", "")) +
+           (language == PageLanguage::Korean ? std::string(serial) + ")가 연결되어 있지 않습니다."
+                                             : Say(Message::NoKeyWithSerial, {serial})) +
+           std::string(
+               InPageLanguage(" 목록에서 인증키를 고르십시오.", " Choose a key from the list."));
+}

@@ -38,3 +38,6 @@ std::string StateText(KeyStatus status, DiscoveryFailure failure);
 
 // Another key answered where the chosen one was expected.
 std::string OtherKeyText(std::string_view expected, std::string_view found);
+
+// The key the user chose is not attached, others are.
+std::string ChosenKeyGoneText(std::string_view serial);

@@ -125,7 +125,7 @@ void ShowMessage(OwnerWindow, const char* text, const char* caption, MessageIcon
     if (std::strcmp(caption, kViewLoginPasswordCaption) == 0 && icon == MessageIcon::Information) {
         const TextField& password = passwordBuffers.loginPassword;
         ShowLoginPasswordOnPage(shownCaption.c_str(),
-                                WindowText(kLoginPasswordFormat, serial).c_str(), password.data(),
+                                WindowText(kLoginPasswordFormat, "%s").c_str(), password.data(),
                                 static_cast<int>(std::strlen(password.data())));
         return;
     }

@@ -51,16 +51,19 @@ async function startPage() {
     view.showIdentity(textAt(core._PageSerialLine()), bytesAt(core._PageLoginId()));
   }
 
+  // The page is busy while a task waits or runs.
+  let pending = 0;
   function run(task) {
+    ++pending;
+    view.busy(true);
     queue = queue.then(async () => {
-      view.busy(true);
       try {
         await task();
       } catch (error) {
         view.pageView.showStatus(String(error && error.message ? error.message : error));
       } finally {
-        view.busy(false);
         render();
+        if (--pending === 0) view.busy(false);
       }
     });
     return queue;
