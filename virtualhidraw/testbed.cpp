@@ -23,6 +23,7 @@
 #include "key_file.h"
 #include "key_file_lock.h"
 #include "sysfs_description.h"
+#include "udev_announcement.h"
 
 namespace vhidraw {
 
@@ -56,6 +57,8 @@ std::thread timerThread;
 std::vector<std::unique_ptr<Device>> devices;
 std::vector<Event> events;
 int opens = -1;  // inotify: every open of a node is queued there at once
+constexpr int kFirstReplugNumber = 100;
+int replugs = 0;
 
 void Record(const Device& device, EventKind kind, long result, const std::uint8_t* bytes,
             std::size_t size) {
@@ -107,15 +110,11 @@ void SyncDoorbell(Device& device) {
         if (read(device.own, &drained, 1) != 1) break;
 }
 
-// Tells udev's listeners (a browser's HID service learns of devices only
-// so) that the device came or went: its HID device and its hidraw node, in
-// the order the kernel announces them.
+// Tells udev's listeners that the device's hidraw node came or went.
 void Announce(const Device& device, const char* action) {
-    const bool adding = std::strcmp(action, "add") == 0;
-    const std::string& first = adding ? device.sysfs.hidSyspath : device.sysfs.hidrawSyspath;
-    const std::string& second = adding ? device.sysfs.hidrawSyspath : device.sysfs.hidSyspath;
-    umockdev_testbed_uevent(testbed, first.c_str(), action);
-    umockdev_testbed_uevent(testbed, second.c_str(), action);
+    vhidraw::Announce(umockdev_testbed_get_root_dir(testbed),
+                      {action, device.sysfs.hidrawSyspath, "hidraw",
+                       device.sysfs.node.substr(std::strlen("/dev/"))});
 }
 
 void Pull(Device& device) {
@@ -201,8 +200,12 @@ std::string PtyOf(const Device& device) {
 bool Plug(Device& device, std::string& error) {
     GError* failure = nullptr;
     if (device.pulled) {
-        umockdev_testbed_detach_ioctl(testbed, device.sysfs.node.c_str(), nullptr);
+        // A new connection: umockdev keeps a pulled node's name for good, so
+        // the key comes back under a number no device had (the kernel would
+        // give the lowest free one), with a new HID device name.
         inotify_rm_watch(opens, device.watch);
+        device.sysfs = DescribeDevice(device.options, kFirstReplugNumber + replugs++);
+        device.handler = nullptr;
         device.pulled = false;
         device.rings = 0;
         if (device.key) device.key->Replug();
@@ -233,12 +236,12 @@ bool Plug(Device& device, std::string& error) {
         device.handler = umockdev_ioctl_base_new();
         g_signal_connect(device.handler, "handle-write", G_CALLBACK(OnWrite), &device);
         g_signal_connect(device.handler, "handle-read", G_CALLBACK(OnRead), &device);
-    }
-    if (!umockdev_testbed_attach_ioctl(testbed, device.sysfs.node.c_str(), device.handler,
-                                       &failure)) {
-        error = std::string("virtual-hidraw: ") + failure->message;
-        g_error_free(failure);
-        return false;
+        if (!umockdev_testbed_attach_ioctl(testbed, device.sysfs.node.c_str(), device.handler,
+                                           &failure)) {
+            error = std::string("virtual-hidraw: ") + failure->message;
+            g_error_free(failure);
+            return false;
+        }
     }
     OpenToEveryone();
     device.plugged = true;

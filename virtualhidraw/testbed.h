@@ -59,7 +59,9 @@ int DeviceCount();
 
 // Attaches the device now when it is not attached: one that waits to be
 // plugged in later, or one pulled out, which comes back as a new connection
-// with the memory it had. False with `error` for a device that is not there.
+// with the memory it had, as hidraw100, hidraw101, ... in the order of the
+// plug-ins (its place in the logs and the cells stays N). False with
+// `error` for a device that is not there.
 bool PlugNow(int device, std::string& error);
 
 // Changes the key model of device N (a fault from now on); false when

@@ -120,6 +120,11 @@ int main(int argc, char** argv) {
         vhidraw::StopTestbed();
         return kOwnFailure;
     }
+    if (!invocation.controlFifo.empty() && !vhidraw::ServeControl(invocation.controlFifo, error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        vhidraw::StopTestbed();
+        return kOwnFailure;
+    }
     int status = Run(invocation.command);
     if (!WriteFile(invocation.cellsFile, vhidraw::CellLines()) ||
         !WriteFile(invocation.logFile, vhidraw::EventLines()))

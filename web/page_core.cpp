@@ -12,6 +12,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "admin_texts.h"
@@ -41,6 +42,10 @@ const char* Out(std::string text) {
 
 bool Answered(const ListedKey& key) {
     return key.identity.status != KeyStatus::NotFound;
+}
+
+bool ListedBefore(const ListedKey& a, const ListedKey& b) {
+    return Answered(a) != Answered(b) ? Answered(a) : a.identity.serial < b.identity.serial;
 }
 
 ListedKey* ChosenKey() {
@@ -137,6 +142,12 @@ EMSCRIPTEN_KEEPALIVE void PageLookAtKeys() {
     for (const std::string& path : ListKeyPaths()) looked.push_back(LookAt(path));
     ExpectAnyKey();
     ChooseKeyPath("");
+    // In the order of their serial numbers, those that did not answer last:
+    // the browser gives its keys in no order of its own. (An insertion sort:
+    // a handful of keys, and the standard sorts weigh kilobytes.)
+    for (std::size_t i = 1; i < looked.size(); ++i)
+        for (std::size_t j = i; j > 0 && ListedBefore(looked[j], looked[j - 1]); --j)
+            std::swap(looked[j], looked[j - 1]);
     keys = std::move(looked);
     // The only key is taken up as the window takes it, until the user has
     // a key chosen: the choice then stays, whatever comes in its place.

@@ -130,3 +130,242 @@ cases['factory-initial-commands'] = async () => {
     await t.close();
   }
 };
+
+// Typed texts as the window takes them: at most 11 bytes of code page 949,
+// a Hangul syllable 2; refused, never cut, with a count of bytes left.
+cases['typed-text-limits'] = async () => {
+  const t = await openPage({ keys: [inUse] });
+  try {
+    await t.idle();
+    const before = t.cells(0);
+    await t.page.click('#change-login');
+    await t.page.fill('#current', '1234');
+    await t.page.fill('#new-login', '가나다라마a');
+    checkEqual(await t.page.textContent('#new-login-bytes'), '0바이트 남음 (11바이트까지, 한글 한 글자는 2바이트)', 'bytes left at 11');
+    await t.page.fill('#new-login', '가나다라마바');
+    check((await t.page.textContent('#new-login-bytes')).includes('11바이트를 넘습니다'), 'a text of 12 bytes is over');
+    checkEqual(await t.page.getAttribute('#new-login', 'aria-invalid'), 'true', 'the field says it is invalid');
+    await t.page.click('#change');
+    check((await t.page.textContent('#form-error')).includes('이 암호는 쓰지 않았습니다'), 'the form refuses it');
+    checkEqual(await t.page.inputValue('#new-login'), '가나다라마바', 'the text is kept to be mended, not cut');
+    await t.screenshot('typed-text-limits-1-too-long');
+    await t.page.fill('#new-login', 'pw\u{1F511}');
+    await t.page.click('#change');
+    check((await t.page.textContent('#form-error')).includes('코드 페이지 949로 쓸 수 없는 문자'), 'a character code page 949 lacks is refused');
+    await t.idle();
+    check(t.cells(0).equals(before), 'nothing reached the key');
+    await t.page.fill('#new-login', '한글암호1');
+    await t.page.click('#change');
+    checkEqual((await t.notice()).text, '로그인 암호가 변경 되었습니다.', 'the page said');
+    await t.closeNotice();
+    await t.idle();
+    check(t.field(0, 'loginPassword').equals(fieldBytes([0xc7, 0xd1, 0xb1, 0xdb, 0xbe, 0xcf, 0xc8, 0xa3, 0x31])), `the key holds the window's bytes: ${t.field(0, 'loginPassword').toString('hex')}`);
+  } finally {
+    await t.close();
+  }
+  // The command line reads the same bytes as the same text.
+  const shown = t.cli(0, ['show-login-password'], '1234\n');
+  checkEqual(shown.code, 0, `keyadmin-cli show-login-password: ${shown.stdout}`);
+  check(shown.stdout.includes('login password: 한글암호1'), `keyadmin-cli shows it: ${shown.stdout}`);
+};
+
+// A key password set in the page unlocks the key in keyadmin-cli, and one
+// set with keyadmin-cli unlocks it in the page.
+cases['key-password-shared-with-cli'] = async () => {
+  let t = await openPage({ keys: [inUse] });
+  try {
+    await t.idle();
+    await t.submit('change-key', { current: '1234', 'new-key': '열쇠암호7', confirm: '열쇠암호7' });
+    checkEqual((await t.notice()).text, '인증키 암호가 변경 되었습니다.', 'the page said');
+    await t.closeNotice();
+  } finally {
+    await t.close();
+  }
+  const file = t.keys[0].file;
+  const unlocked = t.cli(0, ['show-login-password'], '열쇠암호7\n');
+  checkEqual(unlocked.code, 0, `keyadmin-cli unlocks with the page's key password: ${unlocked.stdout}`);
+  const changed = t.cli(0, ['set-key-password'], '열쇠암호7\n새암호\n새암호\n');
+  checkEqual(changed.code, 0, `keyadmin-cli set-key-password: ${changed.stdout}`);
+  t = await openPage({ keys: [{ fromFile: file }] });
+  try {
+    await t.idle();
+    await t.submit('show-login', { current: '새암호' });
+    checkEqual((await t.notice()).text, "로그인 암호는 'pw-1' 입니다.", "the page unlocks with keyadmin-cli's key password");
+    await t.closeNotice();
+  } finally {
+    await t.close();
+  }
+};
+
+const keyA = { serial: '4b41d001', keyPassword: '1111', loginId: 'user-a', loginPassword: 'pw-a' };
+const keyB = { serial: '4b41d002', keyPassword: '1111', loginId: 'user-b', loginPassword: 'pw-b' };
+
+// Every granted key listed by serial number; nothing acts until one is
+// chosen, and then only on that one.
+cases['several-keys'] = async () => {
+  const t = await openPage({ keys: [keyA, keyB] });
+  try {
+    await t.idle();
+    const serials = await t.page.$$eval('#key-list .serial', (spans) => spans.map((span) => span.textContent));
+    checkEqual(JSON.stringify(serials), JSON.stringify(['4B 41 D0 01', '4B 41 D0 02']), 'the keys listed');
+    checkEqual(await t.status(), '인증키가 여러 개 연결되어 있습니다. 고유번호로 하나를 고르십시오.', 'status');
+    checkEqual(await t.page.isEnabled('#change-login'), false, 'no command before a key is chosen');
+    await t.screenshot('several-keys-1-listed');
+    await t.page.check('#key-list li:nth-child(2) input');
+    await t.idle();
+    checkEqual(await t.page.textContent('#serial-line'), '4B 41 D0 02', 'the chosen key shown');
+    checkEqual(await t.page.textContent('#login-id'), 'user-b', 'its login ID');
+    const a = t.cells(0);
+    await t.submit('change-login', { current: '1111', 'new-login': 'only-b' });
+    checkEqual((await t.notice()).text, '로그인 암호가 변경 되었습니다.', 'the page said');
+    await t.closeNotice();
+    await t.screenshot('several-keys-2-changed');
+    check(t.field(1, 'loginPassword').equals(fieldBytes(ascii('only-b'))), 'the chosen key changed');
+    check(t.cells(0).equals(a), 'the other key unchanged');
+  } finally {
+    await t.close();
+  }
+};
+
+// Key A is swapped for key B while the user types: the change reaches
+// neither.
+cases['key-swapped-before-change'] = async () => {
+  const t = await openPage({ keys: [keyA, { ...keyB, plugLater: true }] });
+  try {
+    await t.idle();
+    checkEqual(await t.page.textContent('#serial-line'), '4B 41 D0 01', 'key A shown');
+    const a = t.cells(0);
+    const b = t.cells(1);
+    await t.page.click('#change-login');
+    await t.page.fill('#current', '1111');
+    await t.page.fill('#new-login', 'for-a');
+    await t.control('unplug 0');
+    await t.control('plug 1');
+    await t.page.waitForFunction(() => document.querySelector('#key-list').textContent.includes('4B 41 D0 02'));
+    await t.idle();
+    await t.page.click('#change');
+    const shown = await t.notices();
+    checkEqual(shown[0] && shown[0].text, 'USB 인증키를 찾지 못했습니다', 'the page said');
+    await t.screenshot('key-swapped-before-change');
+    check(t.cells(1).equals(b), "key B's cells unchanged");
+    check(t.cells(0).equals(a), "key A's cells unchanged");
+    check((await t.status()).includes('4B 41 D0 01'), `the status names the chosen key: ${await t.status()}`);
+  } finally {
+    await t.close();
+  }
+};
+
+// A key that takes reports and answers none costs one limit, and the page
+// stays responsive meanwhile.
+cases['silent-key'] = async () => {
+  const t = await openPage({ keys: [inUse] });
+  try {
+    await t.idle();
+    const before = t.cells(0);
+    await t.control('silent 0');
+    const started = Date.now();
+    await t.submit('show-login', { current: '1234' });
+    await t.page.waitForFunction(() => document.body.getAttribute('aria-busy') === 'true');
+    const asked = Date.now();
+    await t.page.click('#language');
+    checkEqual(await t.page.textContent('h1'), 'USB key administration', 'the page answers while the key is silent');
+    check(Date.now() - asked < 1500, `the language switched in ${Date.now() - asked} ms`);
+    await t.screenshot('silent-key-1-waiting');
+    const notice = await t.notice();
+    const waited = Date.now() - started;
+    checkEqual(notice.text, 'No key is attached.', 'the page said');
+    check(waited >= 2900 && waited < 6500, `one limit: ${waited} ms`);
+    await t.screenshot('silent-key-2-not-found');
+    await t.closeNotice();
+    await t.idle();
+    check(t.cells(0).equals(before), 'the key unchanged');
+    checkEqual(await t.page.textContent('#serial-line'), 'xx xx xx xx', 'no key known after it fell silent');
+  } finally {
+    await t.close();
+  }
+};
+
+// A key that refuses its writes: the key password is back as it was, the
+// login password must be set again.
+const kRefusedRows = [
+  ['change-key', { current: '1234', 'new-key': '5678', confirm: '5678' }, '암호를 변경 도중에 오류가 생겼습니다.'],
+  ['change-login', { current: '1234', 'new-login': 'refused' }, '암호를 변경 도중에 오류가 생겼습니다.\r\n로그인 암호를 다시 설정해 주십시오.'],
+];
+
+cases['refused-writes'] = async () => {
+  const t = await openPage({ keys: [inUse] });
+  try {
+    await t.idle();
+    const before = t.cells(0);
+    await t.control('refuse-writes 0');
+    for (const [command, values, said] of kRefusedRows) {
+      await t.submit(command, values);
+      checkEqual((await t.notice()).text, said, `${command}: the page said`);
+      await t.screenshot(`refused-writes-${command}`);
+      await t.closeNotice();
+      await t.idle();
+      check(t.cells(0).equals(before), `${command}: the key holds what it held`);
+    }
+  } finally {
+    await t.close();
+  }
+};
+
+// Exchanges of the page's first look at a key (presence, serial number,
+// login ID, factory mark) and of a change's start with the chosen key's
+// serial number checked (serial number, presence, key password).
+const kLookExchanges = 17;
+const kChangeExchangesBeforeWrites = 4 + 1 + 12;
+
+// The key is pulled out while its key password is written: the page says
+// neither password unlocks it, and puts the old one back when the key is
+// plugged in again with the page still open.
+cases['pulled-during-key-password-change'] = async () => {
+  const cellsWritten = 2;
+  const t = await openPage({ keys: [{ ...inUse, unplugAfter: kLookExchanges + kChangeExchangesBeforeWrites + cellsWritten }] });
+  try {
+    await t.idle();
+    await t.submit('change-key', { current: '1234', 'new-key': '5678', confirm: '5678' });
+    const interrupted = await t.notice();
+    check(interrupted.text.startsWith('암호를 변경 도중에 오류가 생겼습니다.\r\n인증키 암호 변경이 중단되었습니다.'), `the page said: ${interrupted.text}`);
+    await t.screenshot('pulled-1-interrupted');
+    await t.closeNotice();
+    await t.idle();
+    check(t.field(0, 'keyPassword').equals(fieldBytes(ascii('5634'))), `the key holds part new, part old: ${t.field(0, 'keyPassword')}`);
+    checkEqual(await t.page.$$eval('#key-list li', (items) => items.length), 0, 'the key is gone');
+    await t.control('plug 0');
+    const repaired = await t.notice();
+    checkEqual(repaired.text, '중단되었던 인증키 암호 변경을 되돌렸습니다. 이전 인증키 암호로 사용할 수 있습니다.', 'the page said');
+    await t.screenshot('pulled-2-repaired');
+    await t.closeNotice();
+    await t.idle();
+    check(t.field(0, 'keyPassword').equals(fieldBytes(ascii('1234'))), 'the old key password is back');
+    await t.submit('show-login', { current: '1234' });
+    checkEqual((await t.notice()).text, "로그인 암호는 'pw-1' 입니다.", 'the old key password unlocks the key');
+    await t.closeNotice();
+  } finally {
+    await t.close();
+  }
+};
+
+// A key plugged in later appears by itself; pulled out, it goes.
+cases['key-arriving-and-leaving'] = async () => {
+  const t = await openPage({ keys: [{ ...inUse, plugLater: true }] });
+  try {
+    await t.idle();
+    checkEqual(await t.status(), 'USB 인증키를 찾지 못했습니다.\r\n', 'no key at first');
+    await t.screenshot('arriving-1-no-key');
+    await t.control('plug 0');
+    await t.page.waitForFunction(() => document.querySelector('#serial-line').textContent === '4B 41 D0 01', null, { timeout: 15000 });
+    await t.idle();
+    checkEqual(await t.status(), '인증키가 연결되어 있습니다.\r\n', 'the key arrived');
+    await t.screenshot('arriving-2-arrived');
+    await t.control('unplug 0');
+    await t.page.waitForFunction(() => document.querySelectorAll('#key-list li').length === 0, null, { timeout: 15000 });
+    await t.idle();
+    checkEqual(await t.page.textContent('#serial-line'), 'xx xx xx xx', 'the key left');
+    checkEqual(await t.page.isEnabled('#show-login'), false, 'no command without a key');
+  } finally {
+    await t.close();
+  }
+};

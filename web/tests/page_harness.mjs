@@ -36,6 +36,8 @@ export function checkEqual(actual, expected, what) {
 
 // The words of virtual-hidraw for a key: its memory in `file`, made new.
 function keyWords(key, file) {
+  // A key file of an earlier run: the key as it was left.
+  if (key.fromFile) return ['--key', `file=${file}`];
   const words = ['--key', `serial=${key.serial}`, `file=${file}`, 'new'];
   if (key.keyPassword !== undefined) words.push(`key-password=${key.keyPassword}`);
   if (key.loginId !== undefined) words.push(`login-id=${key.loginId}`);
@@ -74,8 +76,38 @@ function servePage(html, requests) {
   return new Promise((resolve) => server.listen(0, '127.0.0.1', () => resolve(server)));
 }
 
+function processAlive(pid) {
+  try {
+    process.kill(pid, 0);
+    return true;
+  } catch (error) {
+    return error.code === 'EPERM';
+  }
+}
+
+// Chromium takes one of several policies that set the same field: a policy
+// left by a test run that was killed would hide this run's.
+function removeStalePolicies() {
+  for (const name of fs.existsSync(kPolicyFolder) ? fs.readdirSync(kPolicyFolder) : []) {
+    const match = /^keyadmin-test-(\d+)\.json$/.exec(name);
+    if (match && !processAlive(Number(match[1]))) fs.rmSync(path.join(kPolicyFolder, name), { force: true });
+  }
+}
+
+let installedPolicy = null;
+for (const signal of ['SIGINT', 'SIGTERM', 'SIGHUP'])
+  process.on(signal, () => {
+    if (installedPolicy) fs.rmSync(installedPolicy, { force: true });
+    process.exit(128 + os.constants.signals[signal]);
+  });
+process.on('exit', () => {
+  if (installedPolicy) fs.rmSync(installedPolicy, { force: true });
+});
+
 function installPolicy(origin) {
+  removeStalePolicies();
   const file = path.join(kPolicyFolder, `keyadmin-test-${process.pid}.json`);
+  installedPolicy = file;
   fs.mkdirSync(kPolicyFolder, { recursive: true });
   const policy = { WebHidAllowDevicesForUrls: [{ devices: [{ vendor_id: 0x10f7, product_id: 0x81e1 }], urls: [origin] }] };
   fs.writeFileSync(file, JSON.stringify(policy));
@@ -87,7 +119,7 @@ function installPolicy(origin) {
 // loopback, where the page is no secure context), headless, display.
 export async function openPage(options) {
   const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'keyadmin-page-'));
-  const keys = (options.keys || []).map((key, i) => ({ ...key, file: path.join(dir, `key${i}`) }));
+  const keys = (options.keys || []).map((key, i) => ({ ...key, file: key.fromFile || path.join(dir, `key${i}`) }));
   const requests = [];
   const html = fs.readFileSync(paths.page);
   const server = await servePage(html, requests);
@@ -129,8 +161,13 @@ export async function openPage(options) {
   page.on('console', (message) => consoleLines.push(message.text()));
   page.on('pageerror', (error) => consoleLines.push(`pageerror: ${error.message}`));
   page.on('request', (request) => pageRequests.push(request.url()));
-  const session = new PageSession({ page, browser, context, server, policy, dir, keys, control, url, requests, pageRequests, consoleLines });
-  await page.goto(url, { waitUntil: 'commit' });
+  const session = new PageSession({ page, browser, context, server, policy, dir, keys, controlFifo: control, url, requests, pageRequests, consoleLines });
+  try {
+    await page.goto(url, { waitUntil: 'commit' });
+  } catch (error) {
+    await session.close();
+    throw error;
+  }
   return session;
 }
 
@@ -144,8 +181,8 @@ export class PageSession {
   // Carries out a command of virtual-hidraw's control channel and waits
   // until it has been.
   async control(command) {
-    fs.appendFileSync(this.control, `${command}\n`);
-    const done = `${this.control}.done`;
+    fs.appendFileSync(this.controlFifo, `${command}\n`);
+    const done = `${this.controlFifo}.done`;
     for (let waited = 0; waited < 10000; waited += 20) {
       const lines = fs.existsSync(done) ? fs.readFileSync(done, 'utf8').split('\n').filter(Boolean) : [];
       if (lines.length > this.doneLines) {
@@ -225,6 +262,7 @@ export class PageSession {
       await this.browser.close();
     } finally {
       fs.rmSync(this.policy, { force: true });
+      installedPolicy = null;
       this.server.close();
     }
   }
