@@ -79,10 +79,11 @@ void TakeOpens() {
     }
 }
 
-// Clients of other users must reach the testbed's sockets and files too.
+// Clients of other users must reach the testbed's sockets and files too, and
+// a udev listener of theirs makes its socket in the testbed's folder.
 void OpenToEveryone() {
     const std::string root = umockdev_testbed_get_root_dir(testbed);
-    chmod(root.c_str(), 0755);
+    chmod(root.c_str(), 01777);
     std::error_code ignored;
     for (const auto& entry :
          std::filesystem::recursive_directory_iterator(root + "/ioctl", ignored))

@@ -6,7 +6,7 @@ import fs from 'node:fs';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
 import { execFileSync } from 'node:child_process';
-import { check, checkEqual, fieldBytes, isRoot, kSkipped, openPage, startXvfb } from './page_harness.mjs';
+import { check, checkEqual, fieldBytes, isRoot, kSkipped, openPage, paths, startXvfb } from './page_harness.mjs';
 
 const here = path.dirname(fileURLToPath(import.meta.url));
 
@@ -367,5 +367,190 @@ cases['key-arriving-and-leaving'] = async () => {
     checkEqual(await t.page.isEnabled('#show-login'), false, 'no command without a key');
   } finally {
     await t.close();
+  }
+};
+
+// A whole session leaves nothing behind: no request beyond the page
+// itself, nothing in any storage, the URL and history as they were, no
+// secret on the console, every field and the dialog emptied.
+cases['nothing-sent-or-kept'] = async () => {
+  const t = await openPage({ keys: [inUse] });
+  try {
+    await t.idle();
+    const history = await t.page.evaluate(() => history.length);
+    await t.submit('show-login', { current: '1234' });
+    checkEqual((await t.notice()).text, "로그인 암호는 'pw-1' 입니다.", 'the login password shown');
+    await t.closeNotice('escape');
+    await t.submit('change-login', { current: '1234', 'new-login': 'secret-2' });
+    await t.notices();
+    await t.idle();
+    checkEqual(JSON.stringify(t.pageRequests), JSON.stringify([t.url]), 'requests of the page');
+    checkEqual(JSON.stringify(t.requests), JSON.stringify(['/']), 'requests the server saw');
+    const kept = await t.page.evaluate(async () => ({
+      local: localStorage.length,
+      session: sessionStorage.length,
+      cookie: document.cookie,
+      databases: (await indexedDB.databases()).length,
+      caches: (await caches.keys()).length,
+      history: history.length,
+      href: location.href,
+      fields: [...document.querySelectorAll('input[type=password], input[type=text]')].map((input) => input.value + '|' + input.autocomplete),
+      dialog: document.querySelector('#notice-text').textContent,
+    }));
+    checkEqual(JSON.stringify(kept), JSON.stringify({ local: 0, session: 0, cookie: '', databases: 0, caches: 0, history, href: t.url, fields: ['|off', '|off', '|off', '|off'], dialog: '' }), 'what the page keeps');
+    for (const secret of ['1234', 'pw-1', 'secret-2'])
+      check(!t.consoleLines.some((line) => line.includes(secret)), `no "${secret}" on the console: ${t.consoleLines.join(' / ')}`);
+    const policy = await t.page.evaluate(() => document.querySelector('meta[http-equiv="Content-Security-Policy"]').content);
+    check(policy.includes("connect-src 'none'") && policy.includes("default-src 'none'"), `the page allows no connection: ${policy}`);
+    const fetched = await t.page.evaluate(() => fetch('/').then(() => 'fetched', (error) => 'refused'));
+    checkEqual(fetched, 'refused', 'a connection from the page');
+  } finally {
+    await t.close();
+  }
+};
+
+// A browser without WebHID (here: the page over plain http from a host
+// that is not this one, no secure context) says so in both languages.
+cases['browser-without-webhid'] = async () => {
+  const t = await openPage({ keys: [inUse], origin: 'insecure', locale: 'en-US' });
+  try {
+    await t.page.waitForSelector('#no-webhid:not([hidden])');
+    const korean = await t.page.textContent('#no-webhid-ko');
+    const english = await t.page.textContent('#no-webhid-en');
+    check(korean.includes('WebHID가 없습니다') && korean.includes('keyadmin-cli'), `the Korean message: ${korean}`);
+    check(english.includes('it has no WebHID') && english.includes('keyadmin.exe'), `the English message: ${english}`);
+    checkEqual(await t.page.isEnabled('#connect'), false, 'nothing to connect');
+    await t.screenshot('browser-without-webhid');
+  } finally {
+    await t.close();
+  }
+};
+
+// Opened from disk, the page reaches the key as well.
+cases['opened-from-disk'] = async () => {
+  const t = await openPage({ keys: [inUse], origin: 'file' });
+  try {
+    await t.idle();
+    checkEqual(await t.page.textContent('#serial-line'), '4B 41 D0 01', 'the key from a file:// page');
+    await t.submit('show-login', { current: '1234' });
+    checkEqual((await t.notice()).text, "로그인 암호는 'pw-1' 입니다.", 'the page said');
+    await t.closeNotice();
+  } finally {
+    await t.close();
+  }
+};
+
+// The language follows the browser's, and the switch changes it.
+cases['language-switch'] = async () => {
+  const t = await openPage({ keys: [inUse], locale: 'en-GB' });
+  try {
+    await t.idle();
+    checkEqual(await t.page.getAttribute('html', 'lang'), 'en', 'English for an English browser');
+    checkEqual(await t.status(), 'attached', 'status in English');
+    checkEqual(await t.page.textContent('#refresh'), 'Refresh', 'button in English');
+    await t.screenshot('language-1-english');
+    await t.page.click('#language');
+    checkEqual(await t.page.getAttribute('html', 'lang'), 'ko', 'Korean after the switch');
+    checkEqual(await t.page.textContent('#refresh'), '새로고침', "the window's button text");
+    await t.page.click('#refresh');
+    await t.idle();
+    checkEqual(await t.status(), '인증키가 연결되어 있습니다.\r\n', "the window's status text");
+  } finally {
+    await t.close();
+  }
+};
+
+// Usable by keyboard and screen reader: axe-core finds no violation in the
+// page's states, and the dialog takes the focus and closes with Escape.
+cases['accessibility'] = async () => {
+  const axe = fs.readFileSync(path.join(here, 'node_modules/axe-core/axe.min.js'), 'utf8');
+  const t = await openPage({ keys: [inUse] });
+  const audit = async (state) => {
+    const found = await t.page.evaluate(`${axe}; axe.run(document, { resultTypes: ['violations'] }).then((r) => r.violations.map((v) => v.id + ': ' + v.nodes.map((n) => n.target.join(' ')).join(', ')))`);
+    checkEqual(JSON.stringify(found), '[]', `axe-core violations (${state})`);
+  };
+  try {
+    await t.idle();
+    await audit('start');
+    await t.page.focus('#change-key');
+    await t.page.keyboard.press('Enter');
+    checkEqual(await t.page.evaluate(() => document.activeElement.id), 'current', 'the form takes the focus');
+    await t.page.keyboard.type('1234');
+    await t.page.keyboard.press('Tab');
+    await t.page.keyboard.type('5678');
+    await t.page.keyboard.press('Tab');
+    await t.page.keyboard.type('5670');
+    await audit('form');
+    await t.screenshot('accessibility-1-form');
+    await t.page.focus('#change');
+    await t.page.keyboard.press('Enter');
+    await t.notice();
+    checkEqual(await t.page.evaluate(() => document.activeElement.id), 'notice-close', 'the dialog takes the focus');
+    await t.page.keyboard.press('Tab');
+    check(await t.page.evaluate(() => document.querySelector('#notice').contains(document.activeElement) || document.activeElement === document.body), 'the focus stays in the dialog');
+    await audit('dialog');
+    await t.screenshot('accessibility-2-dialog');
+    await t.closeNotice('escape');
+    checkEqual(await t.page.textContent('#notice-text'), '', 'Escape closed and erased the dialog');
+  } finally {
+    await t.close();
+  }
+};
+
+// On Linux, a key the browser may not open gets the command line's udev
+// message: the rule, and the commands that install it.
+cases['permission-denied'] = async () => {
+  const t = await openPage({ keys: [{ ...inUse, mode: '0600' }], asNobody: true, locale: 'en-US' });
+  try {
+    await t.idle();
+    const status = await t.status();
+    check(status.includes('cannot be opened: permission denied'), `the status says why: ${status}`);
+    check(status.includes('70-keyadmin-usb-key.rules') && status.includes('udevadm'), `and names the udev rule: ${status}`);
+    const state = await t.page.textContent('#key-list');
+    check(state.includes('permission denied'), `the list says it too: ${state}`);
+    await t.screenshot('permission-denied');
+  } finally {
+    await t.close();
+  }
+};
+
+// The browser's own chooser, in a visible Chromium under Xvfb, with no
+// policy granting the key: "Connect a key" opens it, filtered to the key;
+// the key's row and "Connect" are clicked as a user clicks them (xdotool,
+// at their place in Chromium's bubble below the address bar).
+const kChooserRow = [212, 175];
+const kChooserConnect = [503, 510];
+
+cases['chooser'] = async () => {
+  const x = await startXvfb();
+  const env = { ...process.env, DISPLAY: x.display };
+  const xdotool = (...args) => execFileSync('xdotool', args, { env, encoding: 'utf8' });
+  let t;
+  try {
+    t = await openPage({ keys: [inUse], policy: false, headless: false, display: x.display });
+    await t.idle();
+    checkEqual(await t.page.$$eval('#key-list li', (items) => items.length), 0, 'no key granted before');
+    await t.page.click('#connect');
+    await t.page.waitForTimeout(1500);
+    const window = xdotool('search', '--onlyvisible', '--name', 'Chromium').trim().split('\n')[0];
+    const geometry = Object.fromEntries(
+      xdotool('getwindowgeometry', '--shell', window)
+        .trim()
+        .split('\n')
+        .map((line) => line.split('='))
+        .map(([name, value]) => [name, Number(value)]),
+    );
+    const click = ([dx, dy]) => xdotool('mousemove', String(geometry.X + dx), String(geometry.Y + dy), 'click', '1');
+    if (paths.screenshots) execFileSync('import', ['-window', 'root', path.join(paths.screenshots, 'chooser-1-open.png')], { env });
+    click(kChooserRow);
+    await t.page.waitForTimeout(300);
+    click(kChooserConnect);
+    await t.page.waitForFunction(() => document.querySelector('#serial-line').textContent === '4B 41 D0 01', null, { timeout: 15000 });
+    await t.idle();
+    checkEqual(await t.status(), '인증키가 연결되어 있습니다.\r\n', 'the chosen key taken up');
+    if (paths.screenshots) execFileSync('import', ['-window', 'root', path.join(paths.screenshots, 'chooser-2-connected.png')], { env });
+  } finally {
+    if (t) await t.close();
+    x.stop();
   }
 };
