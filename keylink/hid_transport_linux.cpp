@@ -4,10 +4,19 @@
 //
 // A key is known by its HID device's uevent (HID_ID: bus, vendor, product),
 // so that no other device's node is ever opened; its report lengths come from
-// the report descriptor sysfs keeps beside it. The key's node is opened once,
-// non-blocking, and held with an exclusive flock until CloseKey or the next
-// discovery, so that two copies of a program never interleave their
-// exchanges on one key. Every wait is a poll() of at most the time given.
+// the report descriptor sysfs keeps beside it. A node can be renumbered
+// between that look and the open (the key pulled out, another device given
+// its number), so the opened node itself is asked who it is (HIDIOCGRAWINFO)
+// before anything is written to it, and one that is not what sysfs showed is
+// closed untouched. The key's node is opened once, non-blocking, and held
+// with an exclusive flock until CloseKey or the next discovery, so that two
+// copies of a program never interleave their exchanges on one key. Every
+// wait is a poll() of at most the time given.
+//
+// A write is not bounded by the limit: usbhid writes an output report
+// synchronously, and a key that stops taking them keeps the write waiting in
+// the kernel (about 5 s) whatever poll() said; hidraw cannot cancel it. A
+// write that comes back after its limit is taken as not taken in time.
 //
 // For a device without numbered reports a hidraw write starts with report
 // ID 0, which the frame's byte 0 already is, but a read gives the report
@@ -16,11 +25,14 @@
 // read lands at inputReport[1] and byte 0 is put back.
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/hidraw.h>
 #include <poll.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -83,20 +95,57 @@ bool ReadDeviceFile(const std::string& name, const char* file, std::size_t limit
     return got >= 0;
 }
 
-// Whether the HID device behind the node has the key's vendor and product ID.
-bool IsWantedKey(const std::string& name) {
+// What the HID core calls a device: bus, vendor and product.
+struct HidId {
+    unsigned bus = 0, vendor = 0, product = 0;
+    bool operator==(const HidId&) const = default;
+};
+
+// The HID_ID of the HID device behind the node, from its uevent; false when
+// it cannot be read.
+bool ReadHidId(const std::string& name, HidId& id) {
     std::vector<std::uint8_t> uevent;
     if (!ReadDeviceFile(name, "uevent", kMaxUeventBytes, uevent)) return false;
     const std::string_view text(reinterpret_cast<const char*>(uevent.data()), uevent.size());
     for (std::size_t at = 0; at < text.size();) {
         const std::size_t end = std::min(text.find('\n', at), text.size());
         const std::string line(text.substr(at, end - at));
-        unsigned bus = 0, vendor = 0, product = 0;
-        if (std::sscanf(line.c_str(), "HID_ID=%x:%x:%x", &bus, &vendor, &product) == 3)
-            return vendor == kKeyVendorId && product == ProfileProductId();
+        if (std::sscanf(line.c_str(), "HID_ID=%x:%x:%x", &id.bus, &id.vendor, &id.product) == 3)
+            return true;
         at = end + 1;
     }
     return false;
+}
+
+bool IsKeyId(const HidId& id) {
+    return id.vendor == kKeyVendorId && id.product == ProfileProductId();
+}
+
+// Whether the HID device behind the node has the key's vendor and product ID.
+bool IsWantedKey(const std::string& name) {
+    HidId id;
+    return ReadHidId(name, id) && IsKeyId(id);
+}
+
+// Whether the opened node is the device sysfs showed: the same bus, vendor
+// and product, as the node itself tells.
+bool NodeIs(int fd, const HidId& shown) {
+    hidraw_devinfo info{};
+    if (ioctl(fd, HIDIOCGRAWINFO, &info) != 0) return false;
+    return HidId{info.bustype, static_cast<std::uint16_t>(info.vendor),
+                 static_cast<std::uint16_t>(info.product)} == shown;
+}
+
+// The name of the HID device behind the node, new for each device the
+// kernel adds: the basename of the class device's `device` link. "" when the
+// node is gone.
+std::string ConnectionOf(const std::string& name) {
+    const std::string link = kHidrawClass + name + "/device";
+    std::array<char, 512> target{};
+    const ssize_t got = readlink(link.c_str(), target.data(), target.size() - 1);
+    if (got <= 0) return "";
+    const std::string_view path(target.data(), static_cast<std::size_t>(got));
+    return std::string(path.substr(path.rfind('/') + 1));
 }
 
 // The report lengths the framing gets; false when the descriptor cannot be
@@ -118,8 +167,9 @@ void CloseNode() {
     keyFd = -1;
 }
 
-// Opens and locks the key's node; None when it is the link's now.
-DiscoveryFailure TakeKey(const std::string& name) {
+// Opens and locks the key's node, once the node has shown itself to be the
+// device sysfs showed; None when it is the link's now.
+DiscoveryFailure TakeKey(const std::string& name, const HidId& shown) {
     std::uint16_t input = 0, output = 0;
     if (!ReadReportLengths(name, input, output)) return DiscoveryFailure::Unusable;
     const std::string path = kNodeDirectory + name;
@@ -129,6 +179,10 @@ DiscoveryFailure TakeKey(const std::string& name) {
     if (fd < 0) {
         if (errno == EACCES || errno == EPERM) return DiscoveryFailure::PermissionDenied;
         return DiscoveryFailure::NoKey;  // pulled out meanwhile
+    }
+    if (!NodeIs(fd, shown)) {
+        close(fd);  // renumbered meanwhile: another device's node
+        return DiscoveryFailure::NoKey;
     }
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
         const bool held = errno == EWOULDBLOCK;
@@ -164,8 +218,10 @@ int DiscoverKey() {
     SetFailedPath("");
     for (const Named& device : HidrawDevices()) {
         const std::string path = kNodeDirectory + device.name;
-        if (!IsChosenKeyPath(path.c_str()) || !IsWantedKey(device.name)) continue;
-        const DiscoveryFailure why = TakeKey(device.name);
+        HidId shown;
+        if (!IsChosenKeyPath(path.c_str()) || !ReadHidId(device.name, shown) || !IsKeyId(shown))
+            continue;
+        const DiscoveryFailure why = TakeKey(device.name, shown);
         if (why == DiscoveryFailure::None) {
             keyLink.discoveryFailure = DiscoveryFailure::None;
             SetFailedPath("");
@@ -184,6 +240,15 @@ void ForEachKeyPath(KeyPathVisitor visit, void* context) {
         if (IsWantedKey(device.name)) visit((kNodeDirectory + device.name).c_str(), context);
 }
 
+void ForEachKeyConnection(KeyConnectionVisitor visit, void* context) {
+    for (const Named& device : HidrawDevices()) {
+        if (!IsWantedKey(device.name)) continue;
+        const std::string connection = ConnectionOf(device.name);
+        if (!connection.empty())
+            visit((kNodeDirectory + device.name).c_str(), connection.c_str(), context);
+    }
+}
+
 void CloseKey() {
     CloseNode();
     keyLink.linkState = 0;
@@ -192,12 +257,16 @@ void CloseKey() {
 
 std::int32_t SendReport(std::uint32_t limitMs) {
     const std::size_t length = keyLink.outputReportLength;
+    const std::uint64_t deadline = MonotonicMilliseconds() + limitMs;
     ssize_t written = -1;
-    if (keyFd >= 0 && WaitUntil(POLLOUT, MonotonicMilliseconds() + limitMs)) {
+    if (keyFd >= 0 && WaitUntil(POLLOUT, deadline)) {
         do written = write(keyFd, keyLink.outputReport.data(), length);
         while (written < 0 && errno == EINTR);
     }
-    if (written != static_cast<ssize_t>(length)) keyLink.linkState = 0;
+    // A write the kernel held past the limit was not taken in time, even
+    // when the key took it in the end.
+    if (written != static_cast<ssize_t>(length) || MonotonicMilliseconds() > deadline)
+        keyLink.linkState = 0;
     return keyLink.linkState;
 }
 

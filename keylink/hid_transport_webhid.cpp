@@ -36,7 +36,7 @@ constexpr std::size_t kMaxConnections = 64;
 // clang-format off
 // The numbers of the connections with the key's vendor and product ID, in
 // the order the layer got them; their count, at most `capacity`.
-EM_JS(int, ListKeyConnections, (int vendorId, int productId, int* numbers, int capacity), {
+EM_JS(int, ListGrantedKeys, (int vendorId, int productId, int* numbers, int capacity), {
     const found = Module.keyDevices.list(vendorId, productId);
     const count = Math.min(found.length, capacity);
     for (let i = 0; i < count; ++i) HEAP32[(numbers >> 2) + i] = found[i];
@@ -86,15 +86,30 @@ EM_ASYNC_JS(void, PauseFor, (int ms),
 int keyConnection = -1;  // the connection the link holds; -1 when none
 
 // "webhid:<number>".
-void PathOf(int number, KeyPath& path) {
+KeyPath PathOf(int number) {
     constexpr std::string_view kPrefix = "webhid:";
     std::array<char, 12> digits{};
     std::size_t count = 0;
     do digits[count++] = static_cast<char>('0' + number % 10);
     while ((number /= 10) > 0 && count < digits.size());
+    KeyPath path{};
     std::size_t at = kPrefix.copy(path.data(), kPrefix.size());
     while (count > 0) path[at++] = digits[--count];
-    path[at] = '\0';
+    return path;
+}
+
+// The connections with the key's vendor and product ID, in the order the
+// device layer got them.
+struct GrantedKeys {
+    std::array<int, kMaxConnections> numbers{};
+    int count = 0;
+};
+
+GrantedKeys Granted() {
+    GrantedKeys granted;
+    granted.count = ListGrantedKeys(kKeyVendorId, ProfileProductId(), granted.numbers.data(),
+                                    static_cast<int>(granted.numbers.size()));
+    return granted;
 }
 
 // Opens the connection and sizes the buffers to its reports; None when it is
@@ -124,14 +139,11 @@ int DiscoverKey() {
     keyConnection = -1;
     keyLink.discoveryFailure = DiscoveryFailure::NoKey;
     SetFailedPath("");
-    std::array<int, kMaxConnections> numbers{};
-    const int count = ListKeyConnections(kKeyVendorId, ProfileProductId(), numbers.data(),
-                                         static_cast<int>(numbers.size()));
-    for (int i = 0; i < count; ++i) {
-        KeyPath path{};
-        PathOf(numbers[i], path);
+    const GrantedKeys granted = Granted();
+    for (int i = 0; i < granted.count; ++i) {
+        const KeyPath path = PathOf(granted.numbers[i]);
         if (!IsChosenKeyPath(path.data())) continue;
-        const DiscoveryFailure why = TakeKey(numbers[i]);
+        const DiscoveryFailure why = TakeKey(granted.numbers[i]);
         if (why == DiscoveryFailure::None) {
             keyLink.discoveryFailure = DiscoveryFailure::None;
             return 1;
@@ -145,13 +157,16 @@ int DiscoverKey() {
 }
 
 void ForEachKeyPath(KeyPathVisitor visit, void* context) {
-    std::array<int, kMaxConnections> numbers{};
-    const int count = ListKeyConnections(kKeyVendorId, ProfileProductId(), numbers.data(),
-                                         static_cast<int>(numbers.size()));
-    for (int i = 0; i < count; ++i) {
-        KeyPath path{};
-        PathOf(numbers[i], path);
-        visit(path.data(), context);
+    const GrantedKeys granted = Granted();
+    for (int i = 0; i < granted.count; ++i) visit(PathOf(granted.numbers[i]).data(), context);
+}
+
+// Each connection has a number of its own, which its path carries.
+void ForEachKeyConnection(KeyConnectionVisitor visit, void* context) {
+    const GrantedKeys granted = Granted();
+    for (int i = 0; i < granted.count; ++i) {
+        const KeyPath path = PathOf(granted.numbers[i]);
+        visit(path.data(), path.data(), context);
     }
 }
 

@@ -39,6 +39,28 @@ void PauseBetweenReads();
 using KeyPathVisitor = void (*)(const char* path, void* context);
 void ForEachKeyPath(KeyPathVisitor visit, void* context);
 
+// As ForEachKeyPath, with the name of each interface's connection: one stay
+// of one device at its path. A key pulled out and plugged back in, or another
+// key that takes the path a key left, is a new connection under another
+// name, though the path is the same; so a front end that watches keys arrive
+// sees an arrival between two looks even at a path it saw before. Names are
+// compared, never parsed:
+// - Linux: the HID device's name in sysfs (0003:10F7:81E1.0007, the basename
+//   of /sys/class/hidraw/hidrawN/device), which the kernel numbers anew for
+//   every device it adds. An interface whose device is gone by the time it is
+//   looked at is not visited.
+// - Windows: the interface's path. Windows gives a device plugged back into
+//   the same port the same path, so there a new connection at that port is
+//   not told from the old one (the key's serial number still is).
+// - The page (WebHID): the path, "webhid:<number>", whose number the page's
+//   device layer gives each connection anew.
+// - Host tests (in_process_transport): the path and a number the virtual key
+//   takes anew each time it is attached.
+// Leaves the link as it was. Not linked into the window, which lists no keys
+// (Windows: hid_connections_win32.cpp).
+using KeyConnectionVisitor = void (*)(const char* path, const char* connection, void* context);
+void ForEachKeyConnection(KeyConnectionVisitor visit, void* context);
+
 // Closes whatever the transport holds on the key (its handles, and where the
 // platform has one, its lock); the link state and the opened flag fall to 0.
 void CloseKey();
@@ -53,6 +75,15 @@ inline constexpr std::uint32_t kPauseBetweenReadsMs = 2;
 // The paths ForEachKeyPath visits, in its order. In a file of its own
 // (key_paths.cpp), which a program that lists no keys does not link.
 std::vector<std::string> ListKeyPaths();
+
+// The interfaces ForEachKeyConnection visits, in its order. In a file of its
+// own (key_connections.cpp), for the same reason.
+struct KeyConnection {
+    std::string path;
+    std::string connection;
+    bool operator==(const KeyConnection&) const = default;
+};
+std::vector<KeyConnection> ListKeyConnections();
 
 // Provided by the key link for the transports.
 

@@ -35,9 +35,9 @@ struct Walk {
     std::array<std::array<std::uint32_t, 256>, 3> bits{};
 };
 
-std::uint32_t LittleEndian(const std::uint8_t* data, std::size_t size) {
+std::uint32_t LittleEndian(std::span<const std::uint8_t> data) {
     std::uint32_t value = 0;
-    for (std::size_t i = size; i-- > 0;) value = value << 8 | data[i];
+    for (std::size_t i = data.size(); i-- > 0;) value = value << 8 | data[i];
     return value;
 }
 
@@ -126,7 +126,9 @@ ReportLayout ParseReportDescriptor(std::span<const std::uint8_t> descriptor) {
         }
         const std::size_t size = kShortDataSize[prefix & 3];
         if (left < size) return Failed(DescriptorError::TruncatedItem);
-        const std::uint32_t value = LittleEndian(&descriptor[at + 1], size);
+        // An item without data may be the last byte: its data is the empty
+        // span just past the end, never an element there.
+        const std::uint32_t value = LittleEndian(descriptor.subspan(at + 1, size));
         const std::uint8_t tag = prefix >> 4;
         DescriptorError error = DescriptorError::None;
         switch (static_cast<ItemType>((prefix >> 2) & 3)) {

@@ -11,9 +11,10 @@ const char* const kUsage =
     "                      -- COMMAND [ARG...]\n"
     "  DEVICE (attached as hidraw0, hidraw1, ... in this order):\n"
     "  --key [serial=HEX8] [key-password=T login-id=T login-password=T] [file=PATH [new]]\n"
-    "        [input=N output=N] [descriptor=unparsable] [mode=OCTAL]\n"
+    "        [input=N output=N] [descriptor=unparsable] [mode=OCTAL] [node=N]\n"
     "        [plug-after-ms=N] [unplug-after=N] [silent-after=N] [short-reply-after=N] [held]\n"
-    "  --foreign [vendor=HEX] [product=HEX]\n"
+    "        [write-delay-ms=N] [wakes-without-reports]\n"
+    "  --foreign [vendor=HEX] [product=HEX] [node=N] [plug-after-ms=N] [sysfs=key]\n"
     "Runs COMMAND with those devices attached and exits with its exit code.\n"
     "--control FIFO: makes FIFO and takes commands from it, a line each: plug N, unplug N,\n"
     "  silent N, refuse-writes N (device N as numbered above); each one carried out is\n"
@@ -53,14 +54,23 @@ struct Texts {
     bool any = false;
 };
 
+// A word either kind of device takes: true when it was understood.
+bool DeviceWord(std::string_view name, std::string_view value, DeviceOptions& options) {
+    if (name == "node") return ParseCount(value, options.node);
+    if (name == "plug-after-ms") return ParseCount(value, options.plugAfterMs);
+    return false;
+}
+
 // One word of a --key: true when it was understood.
 bool KeyWord(std::string_view name, std::string_view value, bool hasValue, DeviceOptions& options,
              std::array<std::uint8_t, 4>& serial, Texts& texts) {
     if (!hasValue) {
         if (name == "new") options.newKeyFile = true;
         if (name == "held") options.held = true;
-        return name == "new" || name == "held";
+        if (name == "wakes-without-reports") options.wakesWithoutReports = true;
+        return name == "new" || name == "held" || name == "wakes-without-reports";
     }
+    if (DeviceWord(name, value, options)) return true;
     if (name == "serial") return ParseSerial(value, serial);
     if (name == "key-password" || name == "login-id" || name == "login-password") {
         std::string& text = name == "key-password" ? texts.keyPassword
@@ -82,7 +92,7 @@ bool KeyWord(std::string_view name, std::string_view value, bool hasValue, Devic
         return options.unparsableDescriptor;
     }
     if (name == "mode") return ParseNumber(value, options.mode, 8) && options.mode <= 07777;
-    if (name == "plug-after-ms") return ParseCount(value, options.plugAfterMs);
+    if (name == "write-delay-ms") return ParseCount(value, options.writeDelayMs);
     if (name == "unplug-after") return ParseCount(value, options.unplugAfter);
     if (name == "silent-after") return ParseCount(value, options.silentAfter);
     if (name == "short-reply-after") return ParseCount(value, options.shortReplyAfter);
@@ -94,7 +104,11 @@ bool ForeignWord(std::string_view name, std::string_view value, bool hasValue,
     if (!hasValue) return false;
     if (name == "vendor") return ParseNumber(value, options.vendor, 16);
     if (name == "product") return ParseNumber(value, options.product, 16);
-    return false;
+    if (name == "sysfs") {
+        options.sysfsShowsKey = value == "key";
+        return options.sysfsShowsKey;
+    }
+    return DeviceWord(name, value, options);
 }
 
 // The words of one device, from `at` up to the next option.

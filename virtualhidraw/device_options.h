@@ -3,9 +3,10 @@
 //   virtual-hidraw [DEVICE...] [--cells FILE] [--log FILE] [--control FIFO] -- COMMAND [ARG...]
 //   DEVICE:
 //   --key [serial=HEX8] [key-password=T login-id=T login-password=T] [file=PATH [new]]
-//         [input=N output=N] [descriptor=unparsable] [mode=OCTAL]
+//         [input=N output=N] [descriptor=unparsable] [mode=OCTAL] [node=N]
 //         [plug-after-ms=N] [unplug-after=N] [silent-after=N] [short-reply-after=N] [held]
-//   --foreign [vendor=HEX] [product=HEX]
+//         [write-delay-ms=N] [wakes-without-reports]
+//   --foreign [vendor=HEX] [product=HEX] [node=N] [plug-after-ms=N] [sysfs=key]
 #pragma once
 
 #include <cstdint>
@@ -36,12 +37,26 @@ struct DeviceOptions {
     std::uint16_t outputLength = 65;
     bool unparsableDescriptor = false;
     unsigned mode = 0666;  // the node's permissions
-    int plugAfterMs = 0;   // attached this long after COMMAND starts
+    // The node's number: its place in the list, or this one (a number a
+    // device pulled out before it plugs in has left, as the kernel gives the
+    // lowest free number).
+    int node = kNever;
+    int plugAfterMs = 0;  // attached this long after COMMAND starts
     // Faults that strike after this many more output reports (kNever: none).
     int unplugAfter = kNever;
     int silentAfter = kNever;
     int shortReplyAfter = kNever;
     bool held = false;  // virtual-hidraw holds the node's flock for the whole run
+    // Each write returns only this long after it was made, though the key has
+    // the report at once: usbhid's synchronous write to a key slow to take it.
+    int writeDelayMs = 0;
+    // poll() always finds the node readable, and a read with no report queued
+    // fails with EAGAIN: a wake without data, again and again.
+    bool wakesWithoutReports = false;
+    // A foreign device whose sysfs entries still show a key (its IDs, its
+    // descriptor): the node a program opens after it looked in sysfs, when the
+    // key was pulled out and this device took its number in between.
+    bool sysfsShowsKey = false;
 };
 
 struct Invocation {

@@ -29,9 +29,13 @@ void AppendReport(Bytes& descriptor, std::uint8_t mainItem, std::uint16_t bytes)
     Append(descriptor, {mainItem, 0x02});
 }
 
-// The report descriptor the device declares: vendor-defined reports of the
-// options's lengths for a key (cut short for descriptor=unparsable), a boot
-// mouse's for a foreign device.
+std::string DescriptorInHex(const DeviceOptions& options) {
+    const Bytes descriptor = ReportDescriptorOf(options);
+    return vkey::Hex(descriptor.data(), descriptor.size());
+}
+
+}  // namespace
+
 Bytes ReportDescriptorOf(const DeviceOptions& options) {
     if (options.kind == DeviceKind::Foreign) {
         // Three buttons and X, Y: a 3-byte input report.
@@ -49,21 +53,16 @@ Bytes ReportDescriptorOf(const DeviceOptions& options) {
     return descriptor;
 }
 
-std::string DescriptorInHex(const DeviceOptions& options) {
-    const Bytes descriptor = ReportDescriptorOf(options);
-    return vkey::Hex(descriptor.data(), descriptor.size());
-}
-
-}  // namespace
-
-SysfsDevice DescribeDevice(const DeviceOptions& options, int index) {
+SysfsDevice DescribeDevice(const DeviceOptions& plugged, int number, int port, unsigned sequence) {
+    // What sysfs shows: the device itself, or the key whose number it took.
+    const DeviceOptions options = plugged.sysfsShowsKey ? DeviceOptions{} : plugged;
     char hidName[32];
     std::snprintf(hidName, sizeof hidName, "0003:%04X:%04X.%04X", options.vendor, options.product,
-                  index + 1);
-    const std::string port = std::to_string(index + 1);
+                  sequence);
+    const std::string usbPort = std::to_string(port);
     const std::string usbInterface =
-        "/devices/pci0000:00/0000:00:14.0/usb1/1-" + port + "/1-" + port + ":1.0/";
-    const std::string name = "hidraw" + std::to_string(index);
+        "/devices/pci0000:00/0000:00:14.0/usb1/1-" + usbPort + "/1-" + usbPort + ":1.0/";
+    const std::string name = "hidraw" + std::to_string(number);
     SysfsDevice device;
     const std::string hidPath = usbInterface + hidName;
     const std::string hidrawPath = hidPath + "/hidraw/" + name;
@@ -73,14 +72,14 @@ SysfsDevice DescribeDevice(const DeviceOptions& options, int index) {
 
     char ids[64];
     std::snprintf(ids, sizeof ids, "%08X:%08X", options.vendor, options.product);
-    const std::string minor = std::to_string(index);
+    const std::string minor = std::to_string(number);
     device.description =
-        "P: " + hidrawPath + "\nN: " + name +
-        "\nE: SUBSYSTEM=hidraw\nE: MAJOR=" + std::to_string(kHidrawMajor) + "\nE: MINOR=" + minor +
-        "\nE: DEVNAME=" + name + "\nA: dev=" + std::to_string(kHidrawMajor) + ":" + minor +
-        "\nL: device=../../../" + hidName + "\n\nP: " + hidPath +
+        "P: " + hidrawPath + "\nE: SUBSYSTEM=hidraw\nE: MAJOR=" + std::to_string(kHidrawMajor) +
+        "\nE: MINOR=" + minor + "\nE: DEVNAME=" + name +
+        "\nA: dev=" + std::to_string(kHidrawMajor) + ":" + minor + "\nL: device=../../../" +
+        hidName + "\n\nP: " + hidPath +
         "\nE: SUBSYSTEM=hid\nE: DRIVER=hid-generic\nE: HID_ID=0003:" + ids +
-        "\nE: HID_NAME=Virtual HID device\nE: HID_PHYS=usb-0000:00:14.0-" + port +
+        "\nE: HID_NAME=Virtual HID device\nE: HID_PHYS=usb-0000:00:14.0-" + usbPort +
         "/input0\nE: MODALIAS=hid:b0003g0001v" + std::string(ids, 8) + "p" +
         std::string(ids + 9, 8) + "\nH: report_descriptor=" + DescriptorInHex(options) + "\n";
     return device;

@@ -3,6 +3,9 @@
 #include "testbed.h"
 
 #include <fcntl.h>
+#include <linux/hidraw.h>
+#include <linux/input.h>
+#include <pty.h>
 #include <sys/file.h>
 #include <sys/inotify.h>
 #include <sys/ioctl.h>
@@ -12,6 +15,7 @@
 #include <umockdev.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -31,14 +35,16 @@ namespace {
 
 struct Device {
     int index = 0;
+    int number = 0;  // its node: hidraw<number>
     DeviceOptions options;
-    SysfsDevice sysfs;
+    SysfsDevice sysfs;  // as it was described when it was plugged in
     std::optional<vkey::VirtualKey> key;
     vkey::KeyFileLock keyFileLock;  // held while the key is served from its file
     UMockdevIoctlBase* handler = nullptr;
+    bool handling = false;  // the handler is attached to the node
     bool plugged = false;
     bool pulled = false;
-    int master = -1;        // the pty's master: one byte in it per queued report
+    int master = -1;        // the node's pty's master: one byte in it per queued report
     int own = -1;           // the testbed's own open of the node: drains those bytes
     std::size_t rings = 0;  // bytes in the pty
     int watch = -1;         // of the node's opens
@@ -56,9 +62,8 @@ GMainLoop* loop = nullptr;
 std::thread timerThread;
 std::vector<std::unique_ptr<Device>> devices;
 std::vector<Event> events;
-int opens = -1;  // inotify: every open of a node is queued there at once
-constexpr int kFirstReplugNumber = 100;
-int replugs = 0;
+int opens = -1;           // inotify: every open of a node is queued there at once
+unsigned hidDevices = 0;  // HID devices added so far: each one's name has its number
 
 void Record(const Device& device, EventKind kind, long result, const std::uint8_t* bytes,
             std::size_t size) {
@@ -90,12 +95,14 @@ void OpenToEveryone() {
         if (entry.is_socket(ignored)) chmod(entry.path().c_str(), 0777);
 }
 
-// As many bytes in the pty as there are reports queued. A byte written to
-// the master reaches the node a moment later: it is waited for, so that a
-// client's poll() after its write sees the report.
+// As many bytes in the pty as there are reports queued (one more for a
+// device that wakes without reports). A byte written to the master reaches
+// the node a moment later: it is waited for, so that a client's poll() after
+// its write sees the report.
 void SyncDoorbell(Device& device) {
     if (!device.key || device.pulled) return;
-    const std::size_t queued = device.key->QueuedReplies();
+    const std::size_t queued =
+        device.key->QueuedReplies() + (device.options.wakesWithoutReports ? 1 : 0);
     const char bell = 'r';
     for (; device.rings < queued; ++device.rings)
         if (write(device.master, &bell, 1) != 1) break;
@@ -122,6 +129,10 @@ void Pull(Device& device) {
     if (!device.plugged || device.pulled) return;
     device.pulled = true;
     Announce(device, "remove");
+    // Its opens so far are its own; a pty made later may be the same one.
+    TakeOpens();
+    inotify_rm_watch(opens, device.watch);
+    device.watch = -1;
     if (device.key) device.key->Unplug();
     // Closing the master hangs the pty up; the testbed keeps the number.
     const int null = open("/dev/null", O_RDWR | O_CLOEXEC);
@@ -167,6 +178,26 @@ void Complete(UMockdevIoctlClient* client, long result) {
     umockdev_ioctl_client_complete(client, result < 0 ? -1 : result, result < 0 ? -result : 0);
 }
 
+void AddTimer(int afterMs, GSourceFunc function, gpointer data) {
+    GSource* timer = g_timeout_source_new(static_cast<guint>(afterMs));
+    g_source_set_callback(timer, function, data, nullptr);
+    g_source_attach(timer, timers);
+    g_source_unref(timer);
+}
+
+struct HeldWrite {
+    UMockdevIoctlClient* client;
+    long result;
+};
+
+gboolean CompleteHeldWrite(gpointer data) {
+    const auto* held = static_cast<HeldWrite*>(data);
+    Complete(held->client, held->result);
+    g_object_unref(held->client);
+    delete held;
+    return G_SOURCE_REMOVE;
+}
+
 gboolean OnWrite(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer data) {
     const std::lock_guard guard(lock);
     TakeOpens();
@@ -174,7 +205,60 @@ gboolean OnWrite(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer data)
     UMockdevIoctlData* arg = umockdev_ioctl_client_get_arg(client);
     const long result = Write(device, arg->data, arg->data_len);
     Record(device, EventKind::Write, result, arg->data, arg->data_len);
+    if (device.options.writeDelayMs > 0 && !device.pulled) {
+        // The key has the report; the write comes back later.
+        g_object_ref(client);
+        AddTimer(device.options.writeDelayMs, CompleteHeldWrite, new HeldWrite{client, result});
+    } else {
+        Complete(client, result);
+    }
+    return TRUE;
+}
+
+// The client's memory an ioctl points to, `size` bytes of it; null when it
+// cannot be reached.
+UMockdevIoctlData* Pointee(UMockdevIoctlClient* client, std::size_t size) {
+    return umockdev_ioctl_data_resolve(umockdev_ioctl_client_get_arg(client), 0, size, nullptr);
+}
+
+// The ioctls of hidraw that tell what a node is: its IDs and its report
+// descriptor, as the kernel answers them. Any other is left to umockdev,
+// which fails it with ENOTTY.
+gboolean OnIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer data) {
+    const std::lock_guard guard(lock);
+    const Device& device = *static_cast<Device*>(data);
+    const unsigned long request = umockdev_ioctl_client_get_request(client);
+    if (request != HIDIOCGRAWINFO && request != HIDIOCGRDESCSIZE && request != HIDIOCGRDESC)
+        return FALSE;
+    if (device.pulled) {
+        Complete(client, -ENODEV);
+        return TRUE;
+    }
+    const std::vector<std::uint8_t> descriptor = ReportDescriptorOf(device.options);
+    const std::size_t size = request == HIDIOCGRAWINFO     ? sizeof(hidraw_devinfo)
+                             : request == HIDIOCGRDESCSIZE ? sizeof(int)
+                                                           : sizeof(hidraw_report_descriptor);
+    UMockdevIoctlData* to = Pointee(client, size);
+    long result = to ? 0 : -EFAULT;
+    if (to && request == HIDIOCGRAWINFO) {
+        const hidraw_devinfo info{BUS_USB, static_cast<__s16>(device.options.vendor),
+                                  static_cast<__s16>(device.options.product)};
+        std::memcpy(to->data, &info, sizeof info);
+    } else if (to && request == HIDIOCGRDESCSIZE) {
+        const int length = static_cast<int>(descriptor.size());
+        std::memcpy(to->data, &length, sizeof length);
+    } else if (to) {
+        std::uint32_t wanted = 0;
+        std::memcpy(&wanted, to->data, sizeof wanted);
+        if (wanted > HID_MAX_DESCRIPTOR_SIZE - 1) {
+            result = -EINVAL;
+        } else {
+            std::memcpy(to->data + offsetof(hidraw_report_descriptor, value), descriptor.data(),
+                        std::min<std::size_t>(wanted, descriptor.size()));
+        }
+    }
     Complete(client, result);
+    if (to) g_object_unref(to);
     return TRUE;
 }
 
@@ -191,22 +275,59 @@ gboolean OnRead(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer data) 
     return TRUE;
 }
 
+// The node: a pty whose master the testbed keeps, in raw mode.
+bool MakeNode(Device& device, std::string& error) {
+    int slave = -1;
+    std::array<char, 128> pty{};
+    if (openpty(&device.master, &slave, pty.data(), nullptr, nullptr) != 0) {
+        error = std::string("virtual-hidraw: no pty: ") + std::strerror(errno);
+        return false;
+    }
+    close(slave);
+    fcntl(device.master, F_SETFD, FD_CLOEXEC);
+    termios raw{};
+    tcgetattr(device.master, &raw);
+    cfmakeraw(&raw);
+    tcsetattr(device.master, TCSANOW, &raw);
+    const std::filesystem::path node = TestbedRoot() + device.sysfs.node;
+    std::error_code ignored;
+    std::filesystem::create_directories(node.parent_path(), ignored);
+    std::filesystem::remove(node, ignored);
+    if (symlink(pty.data(), node.c_str()) != 0) {
+        error = "virtual-hidraw: cannot make " + node.string() + ": " + std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
 std::string PtyOf(const Device& device) {
     std::error_code error;
     return std::filesystem::read_symlink(TestbedRoot() + device.sysfs.node, error).string();
 }
 
-// Attaches the device: for the first time, or again after it was pulled
-// out (a new connection of the same key, with the memory it had).
+// Frees the device's number for the one plugged in now: it must have been
+// pulled out, and its handler leaves the node.
+bool FreeNumber(int number, std::string& error) {
+    for (auto& other : devices) {
+        if (other->number != number || !other->plugged) continue;
+        if (!other->pulled) {
+            error = "virtual-hidraw: hidraw" + std::to_string(number) + " is in use";
+            return false;
+        }
+        if (other->handling)
+            umockdev_testbed_detach_ioctl(testbed, other->sysfs.node.c_str(), nullptr);
+        other->handling = false;
+    }
+    return true;
+}
+
 bool Plug(Device& device, std::string& error) {
+    if (!FreeNumber(device.number, error)) return false;
+    device.sysfs = DescribeDevice(device.options, device.number, device.index + 1, ++hidDevices);
     GError* failure = nullptr;
     if (device.pulled) {
-        // A new connection: umockdev keeps a pulled node's name for good, so
-        // the key comes back under a number no device had (the kernel would
-        // give the lowest free one), with a new HID device name.
-        inotify_rm_watch(opens, device.watch);
-        device.sysfs = DescribeDevice(device.options, kFirstReplugNumber + replugs++);
-        device.handler = nullptr;
+        // A pulled key plugged back in: a new connection (a new HID device)
+        // of the same key, with the memory it had.
         device.pulled = false;
         device.rings = 0;
         if (device.key) device.key->Replug();
@@ -216,11 +337,7 @@ bool Plug(Device& device, std::string& error) {
         g_error_free(failure);
         return false;
     }
-    device.master = umockdev_testbed_get_dev_fd(testbed, device.sysfs.node.c_str());
-    termios raw{};
-    tcgetattr(device.master, &raw);
-    cfmakeraw(&raw);
-    tcsetattr(device.master, TCSANOW, &raw);
+    if (!MakeNode(device, error)) return false;
     const std::string pty = PtyOf(device);
     chmod(pty.c_str(), device.options.mode);
     // Opened past umockdev's preload library, when this process runs under
@@ -233,17 +350,17 @@ bool Plug(Device& device, std::string& error) {
         return false;
     }
     device.watch = inotify_add_watch(opens, pty.c_str(), IN_OPEN);
-    if (!device.handler) {
-        device.handler = umockdev_ioctl_base_new();
-        g_signal_connect(device.handler, "handle-write", G_CALLBACK(OnWrite), &device);
-        g_signal_connect(device.handler, "handle-read", G_CALLBACK(OnRead), &device);
-        if (!umockdev_testbed_attach_ioctl(testbed, device.sysfs.node.c_str(), device.handler,
-                                           &failure)) {
-            error = std::string("virtual-hidraw: ") + failure->message;
-            g_error_free(failure);
-            return false;
-        }
+    device.handler = umockdev_ioctl_base_new();
+    g_signal_connect(device.handler, "handle-write", G_CALLBACK(OnWrite), &device);
+    g_signal_connect(device.handler, "handle-read", G_CALLBACK(OnRead), &device);
+    g_signal_connect(device.handler, "handle-ioctl", G_CALLBACK(OnIoctl), &device);
+    if (!umockdev_testbed_attach_ioctl(testbed, device.sysfs.node.c_str(), device.handler,
+                                       &failure)) {
+        error = std::string("virtual-hidraw: ") + failure->message;
+        g_error_free(failure);
+        return false;
     }
+    device.handling = true;
     OpenToEveryone();
     device.plugged = true;
     Announce(device, "add");
@@ -263,13 +380,6 @@ gboolean PullWhenDue(gpointer data) {
     const std::lock_guard guard(lock);
     Pull(*static_cast<Device*>(data));
     return G_SOURCE_REMOVE;
-}
-
-void AddTimer(int afterMs, GSourceFunc function, Device& device) {
-    GSource* timer = g_timeout_source_new(static_cast<guint>(afterMs));
-    g_source_set_callback(timer, function, &device, nullptr);
-    g_source_attach(timer, timers);
-    g_source_unref(timer);
 }
 
 }  // namespace
@@ -316,18 +426,20 @@ void StopTestbed() {
         gone.swap(devices);
     }
     for (auto& device : gone)
-        if (device->plugged)
+        if (device->handling)
             umockdev_testbed_detach_ioctl(testbed, device->sysfs.node.c_str(), nullptr);
     g_object_unref(testbed);
     testbed = nullptr;
     const std::lock_guard guard(lock);
     for (auto& device : gone) {
         if (device->own >= 0) close(device->own);
+        if (device->master >= 0) close(device->master);
         if (device->handler) g_object_unref(device->handler);
     }
     events.clear();
     close(opens);
     opens = -1;
+    hidDevices = 0;
 }
 
 int AddDevice(const DeviceOptions& options, std::string& error) {
@@ -363,7 +475,7 @@ int AddDevice(const DeviceOptions& options, std::string& error) {
     }
     const std::lock_guard guard(lock);
     device->index = static_cast<int>(devices.size());
-    device->sysfs = DescribeDevice(options, device->index);
+    device->number = options.node != kNever ? options.node : device->index;
     devices.push_back(std::move(device));
     if (options.plugAfterMs == 0 && !Plug(*devices.back(), error)) return -1;
     return static_cast<int>(devices.size()) - 1;
@@ -373,7 +485,7 @@ void PlugLater() {
     const std::lock_guard guard(lock);
     for (auto& device : devices)
         if (device->options.plugAfterMs > 0 && !device->plugged)
-            AddTimer(device->options.plugAfterMs, PlugWhenDue, *device);
+            AddTimer(device->options.plugAfterMs, PlugWhenDue, device.get());
 }
 
 void Unplug(int device, int afterMs) {
@@ -381,7 +493,7 @@ void Unplug(int device, int afterMs) {
     if (afterMs == 0)
         Pull(*devices.at(device));
     else
-        AddTimer(afterMs, PullWhenDue, *devices.at(device));
+        AddTimer(afterMs, PullWhenDue, devices.at(device).get());
 }
 
 int DeviceCount() {
@@ -420,9 +532,15 @@ std::vector<Event> Events() {
 }
 
 std::string EventLines() {
+    const std::vector<Event> all = Events();
+    std::vector<int> numbers;
+    {
+        const std::lock_guard guard(lock);
+        for (const auto& device : devices) numbers.push_back(device->number);
+    }
     std::string lines;
-    for (const Event& event : Events()) {
-        lines += "hidraw" + std::to_string(event.device);
+    for (const Event& event : all) {
+        lines += "hidraw" + std::to_string(numbers.at(event.device));
         if (event.kind == EventKind::Open) {
             lines += " open\n";
             continue;
@@ -441,7 +559,7 @@ std::string CellLines() {
     for (const auto& device : devices) {
         if (!device->key) continue;
         const auto& cells = device->key->contents().cells;
-        lines += "hidraw" + std::to_string(device->index) + " " +
+        lines += "hidraw" + std::to_string(device->number) + " " +
                  vkey::Hex(cells.data(), cells.size()) + "\n";
     }
     return lines;

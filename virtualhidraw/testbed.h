@@ -11,8 +11,13 @@
 // carries one byte per queued report, so that poll() on the node wakes when
 // a report is there. A pulled device hangs the pty up (poll gives
 // POLLHUP | POLLERR), its sysfs entries and node go, reads fail with EIO and
-// writes with ENODEV. ioctl() on a node fails with ENOTTY. A device plugged
-// in or pulled out is announced to udev's listeners ("add", "remove").
+// writes with ENODEV. ioctl() on a node answers HIDIOCGRAWINFO,
+// HIDIOCGRDESCSIZE and HIDIOCGRDESC as hidraw does (ENODEV once the device is
+// pulled), and fails any other with ENOTTY. Each device plugged in is the
+// next HID device the kernel adds: its sysfs name (0003:VVVV:PPPP.NNNN)
+// counts the devices plugged in so far. A device
+// plugged in or pulled out is announced to udev's listeners ("add",
+// "remove").
 //
 // The devices are served on a thread of the testbed's own; the functions here
 // may be called from any other thread.
@@ -42,7 +47,8 @@ bool StartTestbed(std::string& error);
 // Removes every device and the testbed.
 void StopTestbed();
 
-// Adds the device as hidraw<N>, N counting from 0 in the order of the calls.
+// Adds the device as hidraw<N>, N counting from 0 in the order of the calls
+// (or options.node, a number a device pulled out before it plugs in left).
 // A key with a file loads its memory from it, or with `new` writes it. A
 // device with plugAfterMs is attached only that long after PlugLater();
 // others at once. Returns N, or -1 with `error`.
@@ -59,9 +65,8 @@ int DeviceCount();
 
 // Attaches the device now when it is not attached: one that waits to be
 // plugged in later, or one pulled out, which comes back as a new connection
-// with the memory it had, as hidraw100, hidraw101, ... in the order of the
-// plug-ins (its place in the logs and the cells stays N). False with
-// `error` for a device that is not there.
+// with the memory it had, at its number and under the next HID device's
+// name. False with `error` for a device that is not there.
 bool PlugNow(int device, std::string& error);
 
 // Changes the key model of device N (a fault from now on); false when

@@ -2,6 +2,7 @@
 #include "virtual_key.h"
 
 #include <algorithm>
+#include <atomic>
 
 namespace vkey {
 
@@ -42,6 +43,11 @@ VirtualKey::VirtualKey(KeyContents contents, DeviceConfig config)
       ring_(kQueuedReports * config.inputReportLength),
       noiseState_(0x9E3779B9u ^ (contents.serial[0] << 24 | contents.serial[1] << 16 |
                                  contents.serial[2] << 8 | contents.serial[3])) {}
+
+std::uint64_t VirtualKey::NextConnection() {
+    static std::atomic<std::uint64_t> connections{0};
+    return ++connections;
+}
 
 std::uint8_t VirtualKey::NextNoise() {
     noiseState_ = noiseState_ * 1664525u + 1013904223u;

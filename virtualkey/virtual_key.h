@@ -62,6 +62,7 @@ public:
         staleReplies_ = 0;
     }
     void Replug() {
+        if (!plugged_) connection_ = NextConnection();
         plugged_ = true;
         CancelScheduledFault();
     }
@@ -105,6 +106,10 @@ public:
     const KeyContents& contents() const { return contents_; }
     KeyContents& contents() { return contents_; }
     int exchanges() const { return exchanges_; }  // output reports taken
+    // A number of its own for each time the key is attached (made, or
+    // plugged back in after Unplug): no two attachments of any keys of the
+    // process share one, as no two connections of devices do.
+    std::uint64_t connection() const { return connection_; }
 
 private:
     enum class Fault : std::uint8_t { None, Unplug, Silence, StopTakingWrites, RefuseWrites };
@@ -117,6 +122,7 @@ private:
     bool StoreCell(std::uint8_t address, std::uint8_t value);
     void Queue(std::uint8_t sequence, std::uint8_t answer);
     std::uint8_t NextNoise();
+    static std::uint64_t NextConnection();
 
     KeyContents contents_;
     DeviceConfig config_;
@@ -133,6 +139,7 @@ private:
     bool takingWrites_ = true;
     std::array<bool, kCellCount> refused_{};
     CellStore store_;
+    std::uint64_t connection_ = NextConnection();
 };
 
 }  // namespace vkey

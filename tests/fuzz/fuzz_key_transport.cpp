@@ -114,6 +114,10 @@ void ForEachKeyPath(KeyPathVisitor visit, void* context) {
     visit("fuzz", context);
 }
 
+void ForEachKeyConnection(KeyConnectionVisitor visit, void* context) {
+    visit("fuzz", "fuzz", context);
+}
+
 void CloseKey() {
     keyLink.linkState = 0;
     keyLink.openedFlag = 0;

@@ -1,4 +1,5 @@
 // Opening the key: generation, discovery and what it leaves in the link.
+#include "key_transport.h"
 #include "link_fixture.h"
 
 using inproc::WireEventKind;
@@ -135,4 +136,45 @@ TEST_F(OpenKeyTest, ReportBuffersFollowTheDiscoveredLengths) {
     EXPECT_EQ(65u, keyLink.outputReport.size());
     EXPECT_EQ(2, ReadSerialByte(1));
     EXPECT_FALSE(LastExchangeFailed());
+}
+
+// Each attachment of a key is a connection of its own: pulled and plugged
+// back, or another key put in its place, the path stays and the connection
+// does not; a key that stays attached keeps its connection.
+TEST_F(OpenKeyTest, ConnectionsTellAttachmentsApart) {
+    struct Step {
+        const char* what;
+        void (*change)();
+        bool sameConnection;
+    };
+    const Step steps[] = {
+        {"nothing happened", [] {}, true},
+        {"Replug of a key still attached", [] { inproc::Devices()[1].Replug(); }, true},
+        {"pulled and plugged back",
+         [] {
+             inproc::Devices()[1].Unplug();
+             inproc::Devices()[1].Replug();
+         },
+         false},
+        {"another key in its place",
+         [] {
+             inproc::Devices()[1] = vkey::VirtualKey(vkey::FactoryInitialContents({9, 9, 9, 9}));
+         },
+         false},
+    };
+    Attach(vkey::FactoryInitialContents({0, 0, 0, 1}), Foreign(0x046D, 0xC077));
+    Attach();
+    Attach(vkey::FactoryInitialContents({0, 0, 0, 3}));
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        const std::vector<KeyConnection> before = ListKeyConnections();
+        step.change();
+        const std::vector<KeyConnection> after = ListKeyConnections();
+        ASSERT_EQ(2u, after.size());
+        EXPECT_EQ(ListKeyPaths(), (std::vector<std::string>{after[0].path, after[1].path}));
+        EXPECT_EQ(before[0].path, after[0].path);
+        EXPECT_EQ(step.sameConnection, before[0].connection == after[0].connection);
+        EXPECT_EQ(before[1], after[1]) << "the other key's connection stays";
+        EXPECT_NE(after[0].connection, after[1].connection);
+    }
 }

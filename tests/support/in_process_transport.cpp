@@ -108,6 +108,9 @@ void RefuseOpening(int device, DiscoveryFailure why) {
 std::string PathOf(int device) {
     return "inproc:" + std::to_string(device);
 }
+std::string ConnectionOf(int device) {
+    return PathOf(device) + "#" + std::to_string(devices.at(device).connection());
+}
 
 int Count(WireEventKind kind) {
     int n = 0;
@@ -193,6 +196,11 @@ int DiscoverKey() {
 void ForEachKeyPath(KeyPathVisitor visit, void* context) {
     for (int i = 0; i < static_cast<int>(devices.size()); ++i)
         if (IsKey(devices[i])) visit(PathOf(i).c_str(), context);
+}
+
+void ForEachKeyConnection(KeyConnectionVisitor visit, void* context) {
+    for (int i = 0; i < static_cast<int>(devices.size()); ++i)
+        if (IsKey(devices[i])) visit(PathOf(i).c_str(), ConnectionOf(i).c_str(), context);
 }
 
 void CloseKey() {

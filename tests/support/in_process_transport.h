@@ -66,6 +66,10 @@ void SetWriteDelay(std::uint32_t delayMs);
 void RefuseOpening(int device, DiscoveryFailure why);
 // The path ListKeyPaths() gives the device at `index`.
 std::string PathOf(int device);
+// The connection ListKeyConnections() gives it now: its path and the
+// attachment's number (VirtualKey::connection), new when the key is plugged
+// back in or another key put in its place.
+std::string ConnectionOf(int device);
 
 int Count(WireEventKind kind);
 // The frames the key took, in order, as the key decoded them.

@@ -3,7 +3,9 @@
 // and the keys it may not use (unusable, not this user's, held by another
 // process).
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
+#include <future>
 
 #include "hidraw_fixture.h"
 
@@ -54,6 +56,51 @@ TEST_F(DiscoveryTest, KeysAreListedByNumberAndChosenByPath) {
     ChooseKeyPath("");
     ASSERT_EQ(0x81E1, OpenKey(8));
     EXPECT_EQ(0, ReadSerialByte(1));
+}
+
+// A connection is named by the HID device behind the node, which the kernel
+// numbers anew for every device it adds: a key pulled out and another given
+// its node is a new connection at the same path.
+TEST_F(DiscoveryTest, ConnectionsAreTheHidDevicesNames) {
+    const int first = Add(Key());
+    Add(Foreign(0x046D, 0xC077));
+    Add(Key({5, 5, 5, 5}));
+    const std::vector<KeyConnection> before{{"/dev/hidraw0", "0003:10F7:81E1.0001"},
+                                            {"/dev/hidraw2", "0003:10F7:81E1.0003"}};
+    EXPECT_EQ(before, ListKeyConnections());
+    vhidraw::Unplug(first);
+    EXPECT_EQ(std::vector<KeyConnection>{before[1]}, ListKeyConnections());
+    vhidraw::DeviceOptions again = Key({7, 7, 7, 7});
+    again.node = 0;
+    Add(again);
+    const std::vector<KeyConnection> after{{"/dev/hidraw0", "0003:10F7:81E1.0004"}, before[1]};
+    EXPECT_EQ(after, ListKeyConnections());
+    ASSERT_EQ(0x81E1, OpenKey(8));
+    EXPECT_EQ(7, ReadSerialByte(1)) << "the node is the new key's";
+}
+
+// sysfs shows a key at hidraw0, but the node opened there is a foreign
+// device's (the key was pulled out and the node renumbered in between): it is
+// closed without a frame written to it, and discovery goes on to the next.
+TEST_F(DiscoveryTest, ARenumberedNodeIsClosedUntouched) {
+    for (const bool keyAfterIt : {true, false}) {
+        SCOPED_TRACE(keyAfterIt ? "a key after it" : "no other key");
+        ASSERT_NO_FATAL_FAILURE(Restart());
+        vhidraw::DeviceOptions renumbered = Foreign(0x046D, 0xC077);
+        renumbered.sysfsShowsKey = true;
+        const int foreign = Add(renumbered);
+        if (keyAfterIt) Add(Key({6, 6, 6, 6}));
+        EXPECT_EQ("/dev/hidraw0", ListKeyPaths().at(0)) << "sysfs shows a key there";
+        EXPECT_EQ(keyAfterIt ? 0x81E1 : 0, OpenKey(8));
+        EXPECT_EQ(keyAfterIt ? 6 : 0, ReadSerialByte(1));
+        EXPECT_EQ(!keyAfterIt, LastExchangeFailed());
+        EXPECT_EQ(keyAfterIt ? DiscoveryFailure::None : DiscoveryFailure::NoKey,
+                  keyLink.discoveryFailure);
+        EXPECT_STREQ("", keyLink.failedPath.data());
+        EXPECT_GE(Count(foreign, EventKind::Open), 1);
+        EXPECT_EQ(0, Count(foreign, EventKind::Write));
+        CloseKey();
+    }
 }
 
 TEST_F(DiscoveryTest, NoKeyAttached) {
@@ -111,10 +158,7 @@ using FaultTest = HidrawTest;
 TEST_F(FaultTest, APulledKeyFailsAtOnce) {
     for (const bool whileWaiting : {false, true}) {
         SCOPED_TRACE(whileWaiting ? "pulled while a read waits" : "pulled on a write");
-        vhidraw::StopTestbed();
-        std::string error;
-        ASSERT_TRUE(vhidraw::StartTestbed(error)) << error;
-        ResetKeyLinkState();
+        ASSERT_NO_FATAL_FAILURE(Restart());
         vhidraw::DeviceOptions options = Key();
         (whileWaiting ? options.silentAfter : options.unplugAfter) = 1;
         const int key = Add(options);
@@ -147,6 +191,75 @@ TEST_F(FaultTest, ASilentKeyCostsOneTimeLimit) {
     EXPECT_TRUE(LastExchangeFailed());
     EXPECT_GE(took, kExchangeLimitMs);
     EXPECT_LT(took, kExchangeLimitMs + kAtOnceMs);
+}
+
+// usbhid holds a write until the key takes the report. A write that comes
+// back after its limit was not taken in time, even though the key has the
+// report and its reply is waiting: no exchange counts that reply.
+struct HeldWrite {
+    int delayMs;
+    bool inTime;
+};
+
+class HeldWriteTest : public HidrawTest, public ::testing::WithParamInterface<HeldWrite> {};
+
+TEST_P(HeldWriteTest, IsTakenOnlyWithinItsLimit) {
+    constexpr std::uint32_t kLimitMs = 500;
+    vhidraw::DeviceOptions options = Key();
+    options.writeDelayMs = GetParam().delayMs;
+    const int key = Add(options);
+    keyLink.linkState = DiscoverKey();
+    ASSERT_EQ(1, keyLink.linkState);
+    const std::uint64_t took = Timed([] { SendReport(kLimitMs); });
+    EXPECT_EQ(GetParam().inTime ? 1 : 0, keyLink.linkState);
+    EXPECT_GE(took, static_cast<std::uint64_t>(GetParam().delayMs));
+    EXPECT_EQ(1, Count(key, EventKind::Write)) << "the key has the report either way";
+}
+
+INSTANTIATE_TEST_SUITE_P(Writes, HeldWriteTest,
+                         ::testing::Values(HeldWrite{200, true}, HeldWrite{800, false}),
+                         [](const auto& info) {
+                             return std::string(info.param.inTime ? "InTime" : "PastTheLimit");
+                         });
+
+TEST_F(FaultTest, AnExchangeWhoseWriteIsHeldPastTheLimitFails) {
+    vhidraw::DeviceOptions options = Key();
+    options.writeDelayMs = kExchangeLimitMs + 300;
+    const int key = Add(options);
+    ASSERT_EQ(0x81E1, OpenKey(8));
+    const std::uint64_t took = Timed([] { ReadCell(16); });
+    EXPECT_TRUE(LastExchangeFailed());
+    EXPECT_GE(took, kExchangeLimitMs + 300);
+    EXPECT_LT(took, kExchangeLimitMs + 300 + kAtOnceMs);
+    EXPECT_EQ(1, Count(key, EventKind::Write));
+    EXPECT_EQ(0, Count(key, EventKind::Read)) << "the reply waiting was not read";
+}
+
+// A node that wakes poll() again and again with nothing to read: the read
+// still ends at the exchange's deadline. Should it wait on past it, the key
+// is pulled out after a margin to end the wait, and the test fails.
+TEST_F(FaultTest, WakesWithoutDataEndAtTheDeadline) {
+    vhidraw::DeviceOptions options = Key();
+    options.silentAfter = 1;
+    options.wakesWithoutReports = true;
+    const int key = Add(options);
+    ASSERT_EQ(0x81E1, OpenKey(8));
+    EXPECT_EQ('l', ReadCell(16));
+    ASSERT_FALSE(LastExchangeFailed());
+    auto exchange = std::async(std::launch::async, [] { return Timed([] { ReadCell(17); }); });
+    const auto margin = std::chrono::milliseconds(kExchangeLimitMs + 2000);
+    if (exchange.wait_for(margin) != std::future_status::ready) {
+        ADD_FAILURE() << "the read went on past the exchange's deadline";
+        vhidraw::Unplug(key);
+    }
+    const std::uint64_t took = exchange.get();
+    EXPECT_TRUE(LastExchangeFailed());
+    EXPECT_GE(took, kExchangeLimitMs);
+    EXPECT_LT(took, kExchangeLimitMs + kAtOnceMs);
+    int wakes = 0;
+    for (const vhidraw::Event& event : vhidraw::Events())
+        wakes += event.device == key && event.kind == EventKind::Read && event.result == -EAGAIN;
+    EXPECT_GE(wakes, 2) << "the node woke the read without data";
 }
 
 TEST_F(FaultTest, AShortReadIsNoReply) {

@@ -94,6 +94,15 @@ const Scenario kScenarios[] = {
     {"PulledOnItsFirstReport",
      "--key unplug-after=0 -- sh -c '" + kProbe + " read-cell 16; " + kProbe + " list'", 0,
      "no reply\n"},
+    {"ANodeAPulledKeyLeft",
+     "--key serial=0a0b0c0d unplug-after=0 --key node=0 plug-after-ms=400 serial=01010101 -- sh "
+     "-c '" +
+         kProbe + " connections; " + kProbe + " serial; sleep 0.8; " + kProbe + " connections; " +
+         kProbe + " serial'",
+     0, "/dev/hidraw0 0003:10F7:81E1.0001\nno reply\n/dev/hidraw0 0003:10F7:81E1.0002\n01010101\n"},
+    {"ForeignDeviceWhoseSysfsShowsAKey",
+     "--foreign sysfs=key -- sh -c '" + kProbe + " list; " + kProbe + " discover'", 1,
+     "/dev/hidraw0\nfailed NoKey \n"},
     {"HeldByAnotherProcess", "--key held -- " + kProbe + " discover", 1,
      "failed InUse /dev/hidraw0\n"},
     {"NotThisUsersNode", "--key mode=000 -- " + kAsAnotherUser + kProbe + " discover", 1,
@@ -140,6 +149,9 @@ const Refused kRefused[] = {
     {"NewWithoutFile", "--key new", "new needs file=PATH"},
     {"UnknownOption", "--mouse", "--mouse"},
     {"MissingKeyFile", "--key file=/nonexistent/key", "/nonexistent/key"},
+    {"NodeInUse", "--key --foreign node=0", "hidraw0 is in use"},
+    {"SysfsOfAnotherKind", "--foreign sysfs=mouse", "sysfs=mouse"},
+    {"SysfsOfAKeyOnAKey", "--key sysfs=key", "sysfs=key"},
 };
 
 INSTANTIATE_TEST_SUITE_P(VirtualHidraw, RefusedTest, ::testing::ValuesIn(kRefused),
