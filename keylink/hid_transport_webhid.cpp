@@ -16,7 +16,8 @@
 //
 // WebHID cannot cancel a report it was handed. A send that the limit cuts
 // off closes the connection, which ends the transfer; the next discovery
-// opens it again.
+// opens it again. Otherwise a connection, once opened, stays open until the
+// key is pulled out or the page closes.
 #include <emscripten.h>
 
 #include <array>
@@ -55,16 +56,17 @@ EM_JS(bool, ConnectionReportLengths, (int number, int* lengths), {
 
 EM_ASYNC_JS(int, OpenConnection, (int number), { return await Module.keyDevices.open(number); });
 
-EM_ASYNC_JS(void, CloseConnection, (int number), { await Module.keyDevices.close(number); });
-
-// The output report without its ID byte (0, which WebHID takes apart).
-EM_ASYNC_JS(bool, SendToConnection,
-            (int number, const std::uint8_t* report, int length, int limitMs), {
-                const data = HEAPU8.slice(report, report + length);
-                const sent = await Module.keyDevices.send(number, data, limitMs);
-                data.fill(0);
-                return sent;
-            });
+// Hands the output report without its ID byte (0, which WebHID takes
+// apart) to the browser, which copies it; false when the connection is not
+// open. Whether the key took it shows in the wait for the reply: a send that
+// fails ends it without one, and one not taken within the exchange's limit
+// closes the connection.
+EM_JS(bool, SendToConnection, (int number, const std::uint8_t* report, int length), {
+    const data = HEAPU8.slice(report, report + length);
+    const sent = Module.keyDevices.send(number, data);
+    data.fill(0);
+    return sent;
+});
 
 // The next input report, without its ID byte, into `report` (as much of it
 // as fits): its length, 0 when none came within the limit, -1 when the
@@ -170,17 +172,22 @@ void ForEachKeyConnection(KeyConnectionVisitor visit, void* context) {
     }
 }
 
+// The link lets go of the connection, which stays open for the next
+// operation: opening a HID device costs the browser milliseconds, and
+// WebHID takes no lock that another program would wait for.
 void CloseKey() {
-    if (keyConnection >= 0) CloseConnection(keyConnection);
     keyConnection = -1;
     keyLink.linkState = 0;
     keyLink.openedFlag = 0;
 }
 
-std::int32_t SendReport(std::uint32_t limitMs) {
-    const bool sent = keyConnection >= 0 &&
-                      SendToConnection(keyConnection, keyLink.outputReport.data() + 1,
-                                       keyLink.outputReportLength - 1, static_cast<int>(limitMs));
+// The browser takes the report without a wait; the exchange's limit bounds
+// the wait for its reply (ReceiveReport), which ends at once when the send
+// fails.
+std::int32_t SendReport(std::uint32_t) {
+    const bool sent =
+        keyConnection >= 0 && SendToConnection(keyConnection, keyLink.outputReport.data() + 1,
+                                               keyLink.outputReportLength - 1);
     if (!sent) keyLink.linkState = 0;
     return keyLink.linkState;
 }

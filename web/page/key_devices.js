@@ -35,7 +35,7 @@ export function createKeyDevices(hid, onChange) {
     if (numbers.has(device)) return;
     const number = nextNumber++;
     numbers.set(device, number);
-    connections.set(number, { device, queue: [], waiter: null, listening: false });
+    connections.set(number, { device, queue: [], waiter: null, listening: false, sending: null, failed: false });
   }
 
   function drop(device) {
@@ -110,6 +110,8 @@ export function createKeyDevices(hid, onChange) {
       if (!connection) return 2;
       for (const report of connection.queue) report.fill(0);
       connection.queue.length = 0;
+      connection.failed = false;
+      connection.sending = null;
       if (!connection.device.opened) {
         try {
           await connection.device.open();
@@ -134,23 +136,25 @@ export function createKeyDevices(hid, onChange) {
       }
     },
 
-    // Sends one output report (without its ID byte), within the limit; a
-    // send the limit cuts off closes the connection, which ends it.
-    async send(number, data, limitMs) {
+    // Hands one output report (without its ID byte) to the browser and
+    // returns at once: false when the connection is not open. The reply is
+    // waited for by `receive`, within the exchange's limit; a send that
+    // fails makes that wait end at once without a report, and one still
+    // not taken when the wait ends closes the connection, which ends it.
+    send(number, data) {
       const connection = connections.get(number);
-      if (!connection || !connection.device.opened) return false;
-      let timer;
-      const late = new Promise((resolve) => {
-        timer = setTimeout(() => resolve('late'), limitMs);
-      });
-      const sent = connection.device.sendReport(0, data).then(
-        () => 'sent',
-        () => 'failed',
+      if (!connection || !connection.device.opened || connection.failed) return false;
+      const sending = connection.device.sendReport(0, data).then(
+        () => {
+          if (connection.sending === sending) connection.sending = null;
+        },
+        () => {
+          connection.failed = true;
+          if (connection.waiter) connection.waiter(null);
+        },
       );
-      const outcome = await Promise.race([sent, late]);
-      clearTimeout(timer);
-      if (outcome === 'late') await this.close(number);
-      return outcome === 'sent';
+      connection.sending = sending;
+      return true;
     },
 
     // The next input report of the connection within the limit; null when
@@ -159,9 +163,11 @@ export function createKeyDevices(hid, onChange) {
       const connection = connections.get(number);
       if (!connection) return Promise.resolve(null);
       if (connection.queue.length) return Promise.resolve(connection.queue.shift());
+      if (connection.failed) return Promise.resolve(null);
       return new Promise((resolve) => {
-        const timer = setTimeout(() => {
+        const timer = setTimeout(async () => {
           connection.waiter = null;
+          if (connection.sending) await this.close(number);
           resolve(null);
         }, limitMs);
         connection.waiter = (report) => {

@@ -148,9 +148,11 @@ async function startPage(options, loadLimitMs) {
   const env = {
     ...process.env,
     KEYADMIN_VIRTUAL_HIDRAW: paths.virtualHidraw,
-    KEYADMIN_DEVICES: keys.flatMap((key, i) => keyWords(key, keys[i].file)).join(' '),
+    KEYADMIN_DEVICES: [...keys.flatMap((key, i) => keyWords(key, keys[i].file)), ...(options.devices || [])].join(' '),
     KEYADMIN_CONTROL: control,
     KEYADMIN_CELLS: path.join(dir, 'cells'),
+    KEYADMIN_TESTBED: path.join(dir, 'testbed'),
+    KEYADMIN_LOG: options.log ? path.join(dir, 'log') : '',
   };
   if (options.display) env.DISPLAY = options.display;
   const launch = {
