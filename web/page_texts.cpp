@@ -45,8 +45,9 @@ constexpr std::array kOwnTexts{
     OwnText{"newLoginLabel", "변경할 암호", "New login password"},
     OwnText{"newKeyLabel", "변경할 암호", "New key password"},
     OwnText{"confirmLabel", "암호 확인", "New key password again"},
-    OwnText{"bytesLeft", "%s바이트 남음 (11바이트까지, 한글 한 글자는 2바이트)",
-            "%s bytes left (11 at most; a Hangul syllable takes 2)"},
+    OwnText{"bytesLeft", "%s바이트 남음", "%s bytes left"},
+    OwnText{"limitHint", "암호는 11바이트까지입니다 (한글 한 글자는 2바이트).",
+            "A password takes at most 11 bytes (a Hangul syllable takes 2)."},
     OwnText{"tooLong",
             "암호가 코드 페이지 949로 11바이트를 넘습니다 (한글 한 글자는 2바이트). 이 암호는 "
             "쓰지 않았습니다.",

@@ -119,11 +119,11 @@ function installPolicy(origin) {
 // once more, and says so.
 export async function openPage(options) {
   try {
-    return await startPage(options, 15000);
+    return await startPage(options, 25000);
   } catch (error) {
     if (!(error.name === 'TimeoutError' && /goto/.test(error.message))) throw error;
-    console.log('the browser did not load the page within 15 s; starting it once more');
-    return startPage(options, 30000);
+    console.log("the browser did not load the page within 25 s; starting it once more");
+    return startPage(options, 45000);
   }
 }
 
