@@ -158,7 +158,7 @@ async function startPage(options, loadLimitMs) {
   const launch = {
     executablePath: path.join(here, 'browser_on_virtual_keys.sh'),
     headless: options.headless !== false,
-    args: ['--no-sandbox', '--host-resolver-rules=MAP keyadmin.test 127.0.0.1', ...(options.args || [])],
+    args: ['--no-sandbox', '--disable-gpu', '--host-resolver-rules=MAP keyadmin.test 127.0.0.1', ...(options.args || [])],
     env,
     timeout: 60000,
   };
