@@ -327,10 +327,15 @@ bool Plug(Device& device, std::string& error) {
     GError* failure = nullptr;
     if (device.pulled) {
         // A pulled key plugged back in: a new connection (a new HID device)
-        // of the same key, with the memory it had.
+        // of the same key, with the memory it had, its firmware started
+        // afresh (a key that had fallen silent answers again).
         device.pulled = false;
         device.rings = 0;
-        if (device.key) device.key->Replug();
+        if (device.key) {
+            device.key->Replug();
+            device.key->SetSilent(false);
+            device.key->SetTakingWrites(true);
+        }
     }
     if (!umockdev_testbed_add_from_string(testbed, device.sysfs.description.c_str(), &failure)) {
         error = std::string("virtual-hidraw: ") + failure->message;

@@ -561,3 +561,29 @@ cases['chooser'] = async () => {
     x.stop();
   }
 };
+
+// Every cell of the new key password echoed, and then the key fell silent:
+// the page says the change took effect and the key did not answer after it,
+// and the key holds the new key password; plugged back, the page finds the
+// new key password in force.
+cases['silent-after-key-password-change'] = async () => {
+  const t = await openPage({ keys: [{ ...inUse, silentAfter: kLookExchanges + kChangeExchangesBeforeWrites + 12 }] });
+  try {
+    await t.idle();
+    await t.submit('change-key', { current: '1234', 'new-key': '5678', confirm: '5678' });
+    const said = await t.notice();
+    checkEqual(said.text, '인증키 암호가 변경 되었습니다.\r\n변경 후 인증키가 응답하지 않습니다. 인증키를 다시 꽂고 새로고침 버튼을 누르십시오.', 'the page said');
+    await t.screenshot('silent-after-change');
+    await t.closeNotice();
+    await t.idle();
+    check(t.field(0, 'keyPassword').equals(fieldBytes(ascii('5678'))), 'the key holds the new key password');
+    await t.control('unplug 0');
+    await t.page.waitForFunction(() => document.querySelectorAll('#key-list li').length === 0, null, { timeout: 15000 });
+    await t.idle();
+    await t.control('plug 0');
+    checkEqual((await t.notice()).text, '중단되었던 인증키 암호 변경이 완료되어 있습니다. 새 인증키 암호로 사용할 수 있습니다.', 'the repair found the new key password');
+    await t.closeNotice();
+  } finally {
+    await t.close();
+  }
+};

@@ -43,6 +43,7 @@ function keyWords(key, file) {
   if (key.loginPassword !== undefined) words.push(`login-password=${key.loginPassword}`);
   if (key.plugLater) words.push('plug-after-ms=86400000');
   if (key.unplugAfter !== undefined) words.push(`unplug-after=${key.unplugAfter}`);
+  if (key.silentAfter !== undefined) words.push(`silent-after=${key.silentAfter}`);
   if (key.mode !== undefined) words.push(`mode=${key.mode}`);
   return words;
 }
