@@ -52,6 +52,8 @@ void ForEachKeyPath(KeyPathVisitor visit, void* context);
 // - Windows: the interface's path. Windows gives a device plugged back into
 //   the same port the same path, so there a new connection at that port is
 //   not told from the old one (the key's serial number still is).
+// - The page (WebHID): the path, "webhid:<number>", whose number the page's
+//   device layer gives each connection anew.
 // - Host tests (in_process_transport): the path and a number the virtual key
 //   takes anew each time it is attached.
 // Leaves the link as it was. Not linked into the window, which lists no keys

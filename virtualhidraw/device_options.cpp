@@ -7,14 +7,18 @@
 namespace vhidraw {
 
 const char* const kUsage =
-    "usage: virtual-hidraw [DEVICE...] [--cells FILE] [--log FILE] -- COMMAND [ARG...]\n"
+    "usage: virtual-hidraw [DEVICE...] [--cells FILE] [--log FILE] [--control FIFO]\n"
+    "                      -- COMMAND [ARG...]\n"
     "  DEVICE (attached as hidraw0, hidraw1, ... in this order):\n"
     "  --key [serial=HEX8] [key-password=T login-id=T login-password=T] [file=PATH [new]]\n"
     "        [input=N output=N] [descriptor=unparsable] [mode=OCTAL] [node=N]\n"
     "        [plug-after-ms=N] [unplug-after=N] [silent-after=N] [short-reply-after=N] [held]\n"
     "        [write-delay-ms=N] [wakes-without-reports]\n"
     "  --foreign [vendor=HEX] [product=HEX] [node=N] [plug-after-ms=N] [sysfs=key]\n"
-    "Runs COMMAND with those devices attached and exits with its exit code.\n";
+    "Runs COMMAND with those devices attached and exits with its exit code.\n"
+    "--control FIFO: makes FIFO and takes commands from it, a line each: plug N, unplug N,\n"
+    "  silent N, refuse-writes N (device N as numbered above); each one carried out is\n"
+    "  appended to FIFO.done.\n";
 
 namespace {
 
@@ -156,6 +160,8 @@ bool ParseInvocation(const std::vector<std::string>& arguments, Invocation& invo
             invocation.devices.push_back(options);
         } else if ((option == "--cells" || option == "--log") && at < arguments.size()) {
             (option == "--cells" ? invocation.cellsFile : invocation.logFile) = arguments[at++];
+        } else if (option == "--control" && at < arguments.size()) {
+            invocation.controlFifo = arguments[at++];
         } else {
             error = "virtual-hidraw: " + option + ": not understood";
             return false;

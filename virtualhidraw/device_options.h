@@ -1,6 +1,6 @@
 // The devices virtual-hidraw attaches, as its command line describes them.
 //
-//   virtual-hidraw [DEVICE...] [--cells FILE] [--log FILE] -- COMMAND [ARG...]
+//   virtual-hidraw [DEVICE...] [--cells FILE] [--log FILE] [--control FIFO] -- COMMAND [ARG...]
 //   DEVICE:
 //   --key [serial=HEX8] [key-password=T login-id=T login-password=T] [file=PATH [new]]
 //         [input=N output=N] [descriptor=unparsable] [mode=OCTAL] [node=N]
@@ -63,6 +63,7 @@ struct Invocation {
     std::vector<DeviceOptions> devices;  // hidraw0, hidraw1, ... in this order
     std::string cellsFile;
     std::string logFile;
+    std::string controlFifo;  // plug_control.h
     std::vector<std::string> command;
 };
 

@@ -27,6 +27,7 @@
 #include "key_file.h"
 #include "key_file_lock.h"
 #include "sysfs_description.h"
+#include "udev_announcement.h"
 
 namespace vhidraw {
 
@@ -83,10 +84,11 @@ void TakeOpens() {
     }
 }
 
-// Clients of other users must reach the testbed's sockets and files too.
+// Clients of other users must reach the testbed's sockets and files too, and
+// a udev listener of theirs makes its socket in the testbed's folder.
 void OpenToEveryone() {
     const std::string root = umockdev_testbed_get_root_dir(testbed);
-    chmod(root.c_str(), 0755);
+    chmod(root.c_str(), 01777);
     std::error_code ignored;
     for (const auto& entry :
          std::filesystem::recursive_directory_iterator(root + "/ioctl", ignored))
@@ -116,9 +118,17 @@ void SyncDoorbell(Device& device) {
         if (read(device.own, &drained, 1) != 1) break;
 }
 
+// Tells udev's listeners that the device's hidraw node came or went.
+void Announce(const Device& device, const char* action) {
+    vhidraw::Announce(umockdev_testbed_get_root_dir(testbed),
+                      {action, device.sysfs.hidrawSyspath, "hidraw",
+                       device.sysfs.node.substr(std::strlen("/dev/"))});
+}
+
 void Pull(Device& device) {
     if (!device.plugged || device.pulled) return;
     device.pulled = true;
+    Announce(device, "remove");
     // Its opens so far are its own; a pty made later may be the same one.
     TakeOpens();
     inotify_rm_watch(opens, device.watch);
@@ -315,6 +325,18 @@ bool Plug(Device& device, std::string& error) {
     if (!FreeNumber(device.number, error)) return false;
     device.sysfs = DescribeDevice(device.options, device.number, device.index + 1, ++hidDevices);
     GError* failure = nullptr;
+    if (device.pulled) {
+        // A pulled key plugged back in: a new connection (a new HID device)
+        // of the same key, with the memory it had, its firmware started
+        // afresh (a key that had fallen silent answers again).
+        device.pulled = false;
+        device.rings = 0;
+        if (device.key) {
+            device.key->Replug();
+            device.key->SetSilent(false);
+            device.key->SetTakingWrites(true);
+        }
+    }
     if (!umockdev_testbed_add_from_string(testbed, device.sysfs.description.c_str(), &failure)) {
         error = std::string("virtual-hidraw: ") + failure->message;
         g_error_free(failure);
@@ -346,13 +368,16 @@ bool Plug(Device& device, std::string& error) {
     device.handling = true;
     OpenToEveryone();
     device.plugged = true;
+    Announce(device, "add");
     return true;
 }
 
 gboolean PlugWhenDue(gpointer data) {
     const std::lock_guard guard(lock);
     std::string error;
-    if (!Plug(*static_cast<Device*>(data), error)) g_printerr("%s\n", error.c_str());
+    Device& device = *static_cast<Device*>(data);
+    if (device.plugged) return G_SOURCE_REMOVE;  // plugged in already (PlugNow)
+    if (!Plug(device, error)) g_printerr("%s\n", error.c_str());
     return G_SOURCE_REMOVE;
 }
 
@@ -474,6 +499,30 @@ void Unplug(int device, int afterMs) {
         Pull(*devices.at(device));
     else
         AddTimer(afterMs, PullWhenDue, devices.at(device).get());
+}
+
+int DeviceCount() {
+    const std::lock_guard guard(lock);
+    return static_cast<int>(devices.size());
+}
+
+bool PlugNow(int device, std::string& error) {
+    const std::lock_guard guard(lock);
+    if (device < 0 || device >= static_cast<int>(devices.size())) {
+        error = "virtual-hidraw: no device " + std::to_string(device);
+        return false;
+    }
+    Device& plugged = *devices[device];
+    if (plugged.plugged && !plugged.pulled) return true;
+    return Plug(plugged, error);
+}
+
+bool WithKey(int device, void (*change)(vkey::VirtualKey& key)) {
+    const std::lock_guard guard(lock);
+    if (device < 0 || device >= static_cast<int>(devices.size()) || !devices[device]->key)
+        return false;
+    change(*devices[device]->key);
+    return true;
 }
 
 bool Plugged(int device) {

@@ -15,7 +15,9 @@
 // HIDIOCGRDESCSIZE and HIDIOCGRDESC as hidraw does (ENODEV once the device is
 // pulled), and fails any other with ENOTTY. Each device plugged in is the
 // next HID device the kernel adds: its sysfs name (0003:VVVV:PPPP.NNNN)
-// counts the devices plugged in so far.
+// counts the devices plugged in so far. A device
+// plugged in or pulled out is announced to udev's listeners ("add",
+// "remove").
 //
 // The devices are served on a thread of the testbed's own; the functions here
 // may be called from any other thread.
@@ -57,6 +59,19 @@ void PlugLater();
 
 // Pulls the device out, at once or `afterMs` from now.
 void Unplug(int device, int afterMs = 0);
+
+// How many devices were added.
+int DeviceCount();
+
+// Attaches the device now when it is not attached: one that waits to be
+// plugged in later, or one pulled out, which comes back as a new connection
+// with the memory it had, at its number and under the next HID device's
+// name. False with `error` for a device that is not there.
+bool PlugNow(int device, std::string& error);
+
+// Changes the key model of device N (a fault from now on); false when
+// device N is no key.
+bool WithKey(int device, void (*change)(vkey::VirtualKey& key));
 
 // Whether the device is attached now.
 bool Plugged(int device);

@@ -16,6 +16,7 @@
 #include <fstream>
 
 #include "device_options.h"
+#include "plug_control.h"
 #include "testbed.h"
 
 namespace {
@@ -113,6 +114,16 @@ int main(int argc, char** argv) {
             vhidraw::StopTestbed();
             return kOwnFailure;
         }
+    }
+    if (!invocation.controlFifo.empty() && !vhidraw::ServeControl(invocation.controlFifo, error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        vhidraw::StopTestbed();
+        return kOwnFailure;
+    }
+    if (!invocation.controlFifo.empty() && !vhidraw::ServeControl(invocation.controlFifo, error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        vhidraw::StopTestbed();
+        return kOwnFailure;
     }
     int status = Run(invocation.command);
     if (!WriteFile(invocation.cellsFile, vhidraw::CellLines()) ||

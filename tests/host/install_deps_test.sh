@@ -54,20 +54,30 @@ case "$1" in
 --add-architecture) echo "$2" >>"$STATE/arches" ;;
 esac
 EOF
+# npm stands in for itself: it records the call and fills node_modules.
+cat >"$work/bin/npm" <<'EOF'
+#!/usr/bin/env bash
+echo "npm $*" >>"$STATE/calls"
+mkdir -p node_modules
+EOF
 printf '#!/bin/sh\necho 0\n' >"$work/bin/id"
 printf '#!/bin/sh\necho ko_KR.utf8\n' >"$work/bin/locale"
 chmod +x "$work/bin/"*
 
 core_count=$(bash -c "source <(sed -n '/^core=(/,/)/p' '$install_deps'); echo \${#core[@]}")
+page_count=$(bash -c "source <(sed -n '/^page=(/,/)/p' '$install_deps'); echo \${#page[@]}")
 
 # Runs install-deps in a fresh archive state; sets out, rc and STATE.
 play() {  # name, then VAR=value settings for the stand-ins
     local name=$1
     shift
     export STATE="$work/$name"
-    mkdir -p "$STATE"
+    mkdir -p "$STATE/page-tests"
+    [ -e "$STATE/page-tests/package-lock.json" ] ||
+        echo '{"lockfileVersion": 3}' >"$STATE/page-tests/package-lock.json"
     out=$(env "$@" PATH="$work/bin:$PATH" KEYADMIN_APT_UPDATE_PAUSE=0 \
-        KEYADMIN_WINE32_STAMP="$STATE/wine32-stamp" bash "$install_deps" ${ARGS:-} 2>&1)
+        KEYADMIN_WINE32_STAMP="$STATE/wine32-stamp" KEYADMIN_PAGE_TESTS="$STATE/page-tests" \
+        bash "$install_deps" ${ARGS:-} 2>&1)
     rc=$?
 }
 
@@ -77,9 +87,11 @@ updates() { cat "$STATE/updates" 2>/dev/null || echo 0; }
 case_name="everything installs"
 play all
 check "exit 0" test $rc -eq 0
-check "every core package installed" test "$(grep -vc ':i386' "$STATE/installed")" -eq "$core_count"
+check "every core and page package installed" \
+    test "$(grep -vc ':i386' "$STATE/installed")" -eq "$((core_count + page_count))"
+check "the page's test tools from the lockfile" grep -q '^npm ci ' "$STATE/calls"
 check "wine32 installed" installed wine32:i386
-check "wine32 in a step of its own" test "$(grep -c 'apt-get install' "$STATE/calls")" -eq 2
+check "wine32 in a step of its own" test "$(grep -c 'apt-get install' "$STATE/calls")" -eq 3
 check "the last install is wine32 alone" bash -c "tail -n 1 '$STATE/calls' | grep -q 'install .* wine32:i386\$'"
 check "i386 added" grep -qx i386 "$STATE/arches"
 check "lists fetched twice (again after adding i386)" test "$(updates)" -eq 2
@@ -141,11 +153,28 @@ check "no 32-bit Wine" bash -c "! grep -q 'wine32' '$STATE/calls'"
 check "no i386 architecture" test ! -e "$STATE/arches"
 check "says nothing of it" lacks "wine32"
 
+case_name="the page's command"
+ARGS=--web play web
+check "exit 0" test $rc -eq 0
+check "core and page packages installed" \
+    test "$(grep -vc ':i386' "$STATE/installed")" -eq "$((core_count + page_count))"
+check "chromium among them" installed chromium
+check "no 32-bit Wine" bash -c "! grep -q 'wine32' '$STATE/calls'"
+calls=$(wc -l <"$STATE/calls")
+ARGS=--web play web
+check "npm ci not run again for the same lockfile" test "$(wc -l <"$STATE/calls")" -eq "$calls"
+echo '{"lockfileVersion": 3, "changed": true}' >"$STATE/page-tests/package-lock.json"
+ARGS=--web play web
+check "npm ci run again for a changed lockfile" test "$(grep -c '^npm ci' "$STATE/calls")" -eq 2
+
 case_name="nothing missing"
 export STATE="$work/none"
-mkdir -p "$STATE"
-{ sed -n '/^core=(/,/)/p' "$install_deps" | tr -d '()' | sed 's/^core=//' | tr ' ' '\n'
+mkdir -p "$STATE/page-tests/node_modules"
+{ sed -n '/^core=(/,/)/p;/^page=(/,/)/p' "$install_deps" | tr -d '()' |
+      sed 's/^core=//;s/^page=//' | tr ' ' '\n'
   echo wine32:i386; } | grep -v '^$' >"$STATE/installed"
+echo '{"lockfileVersion": 3}' >"$STATE/page-tests/package-lock.json"
+cp "$STATE/page-tests/package-lock.json" "$STATE/page-tests/node_modules/.keyadmin-lockfile"
 play none
 check "exit 0" test $rc -eq 0
 check "apt-get never called" test ! -e "$STATE/calls"

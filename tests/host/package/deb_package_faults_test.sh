@@ -28,6 +28,8 @@ while IFS='|' read -r name change message; do
         "$virtual_hidraw"
 done <<EOF2
 NoKoreanManual|rm usr/share/man/ko/man1/keyadmin-cli.1.gz|holds other files
+NoPage|rm usr/share/keyadmin/keyadmin.html|holds other files
+OtherDesktopEntry|sed -i 's/chromium/firefox/' usr/share/applications/keyadmin.desktop|desktop entry is not
 RuleUnderEtc|mkdir -p etc/udev/rules.d && mv usr/lib/udev/rules.d/*.rules etc/udev/rules.d/|holds other files
 OtherRule|echo '# more' >>usr/lib/udev/rules.d/70-keyadmin-usb-key.rules|the udev rule is not
 Unstripped|cp "$unstripped" usr/bin/keyadmin-cli|keyadmin-cli is not stripped

@@ -44,7 +44,8 @@ files=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 }' | sort)
 expected=$(printf '%s\n' ./usr/bin/keyadmin-cli ./usr/lib/udev/rules.d/70-keyadmin-usb-key.rules \
     ./usr/share/doc/keyadmin-cli/changelog.gz ./usr/share/doc/keyadmin-cli/copyright \
     ./usr/share/man/ko/man1/keyadmin-cli.1.gz \
-    ./usr/share/man/man1/keyadmin-cli.1.gz | sort)
+    ./usr/share/man/man1/keyadmin-cli.1.gz ./usr/share/keyadmin/keyadmin.html \
+    ./usr/share/applications/keyadmin.desktop | sort)
 if [ "$files" != "$expected" ]; then
     fail "the package holds other files than expected:"
     diff <(echo "$expected") <(echo "$files")
@@ -56,6 +57,16 @@ file -b "$work/content/usr/bin/keyadmin-cli" | grep -q ', stripped' ||
 cmp -s "$source/packaging/linux/70-keyadmin-usb-key.rules" \
     "$work/content/usr/lib/udev/rules.d/70-keyadmin-usb-key.rules" ||
     fail "the udev rule is not the source tree's"
+# The page: one file that allows no connection, within its size; and the
+# desktop entry that opens it.
+page="$work/content/usr/share/keyadmin/keyadmin.html"
+if [ -f "$page" ]; then
+    grep -q "connect-src 'none'" "$page" || fail "the page is not keyadmin.html with its policy"
+    [ "$(stat -c %s "$page")" -le 153600 ] || fail "the page is over 150 KB"
+fi
+cmp -s "$source/packaging/linux/keyadmin.desktop" \
+    "$work/content/usr/share/applications/keyadmin.desktop" ||
+    fail "the desktop entry is not the source tree's"
 cmp -s "$source/LICENSE" "$work/content/usr/share/doc/keyadmin-cli/copyright" ||
     fail "the copyright file is not the licence"
 changelog="$work/content/usr/share/doc/keyadmin-cli/changelog.gz"
