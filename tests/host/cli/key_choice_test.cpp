@@ -168,7 +168,7 @@ TEST_P(BadSerialTest, IsAUsageError) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Texts, BadSerialTest,
-                         ::testing::Values("4b41d0", "4b41d0011", "4b41d0g1", "0x4b41d0"));
+                         ::testing::Values("", "4b41d0", "4b41d0011", "4b41d0g1", "0x4b41d0"));
 
 // Keys that cannot be opened, or cannot be used: listed with the reason, and
 // the exit code of the first.
