@@ -80,6 +80,13 @@ constexpr std::array kTexts{
     Texts{Message::TextNotCp949,
           "That password holds a character that code page 949 cannot write; it was not used.",
           "코드 페이지 949로 쓸 수 없는 문자가 암호에 있습니다. 이 암호는 쓰지 않았습니다."},
+    Texts{Message::KeyPasswordEmpty, "A key password cannot be empty; it was not used.",
+          "인증키 암호는 비워 둘 수 없습니다. 이 암호는 쓰지 않았습니다."},
+    Texts{Message::KeyPasswordFactoryMark,
+          "A key password cannot begin with a carriage return (byte 0x0D), which marks a "
+          "factory-initial key; it was not used.",
+          "인증키 암호는 초기화 상태의 인증키를 나타내는 캐리지 리턴(바이트 0x0D)으로 시작할 수 "
+          "없습니다. 이 암호는 쓰지 않았습니다."},
     Texts{Message::TypeAgain, "Type it again.", "다시 입력하십시오."},
     Texts{Message::InputEnded, "Standard input ended before a password was read.",
           "암호를 읽기 전에 표준 입력이 끝났습니다."},

@@ -175,9 +175,17 @@ INSTANTIATE_TEST_SUITE_P(
                                  "init",
                                  true,
                                  {"", ""},
-                                 0,
-                                 "its first key password was set",
-                                 Padded(""),
+                                 2,
+                                 "A key password cannot be empty",
+                                 kInitialField,
+                                 Padded("")},
+                      ChangeCase{"FirstKeyPasswordThatWouldLookFactoryInitial",
+                                 "init",
+                                 true,
+                                 {"\rxyz", "\rxyz"},
+                                 2,
+                                 "cannot begin with a carriage return",
+                                 kInitialField,
                                  Padded("")}),
     [](const auto& info) { return info.param.name; });
 
@@ -242,11 +250,13 @@ TEST_P(RefusedTextTest, OnATerminalThreeRefusalsEndTheCommand) {
 
 INSTANTIATE_TEST_SUITE_P(
     Texts, RefusedTextTest,
-    ::testing::Values(RefusalCase{"TwelveBytes", "abcdefghijkl", "takes more than 11 bytes"},
-                      RefusalCase{"SixHangul", "가나다라마바", "takes more than 11 bytes"},
-                      RefusalCase{"LongerThanAnyLine", std::string(300, 'a'),
-                                  "takes more than 11 bytes"},
-                      RefusalCase{"NoCp949Form", "caf\xC3\xA9", "code page 949 cannot write"}),
+    ::testing::Values(
+        RefusalCase{"TwelveBytes", "abcdefghijkl", "takes more than 11 bytes"},
+        RefusalCase{"SixHangul", "가나다라마바", "takes more than 11 bytes"},
+        RefusalCase{"LongerThanAnyLine", std::string(300, 'a'), "takes more than 11 bytes"},
+        RefusalCase{"NoCp949Form", "caf\xC3\xA9", "code page 949 cannot write"},
+        RefusalCase{"EmptyKeyPassword", "", "A key password cannot be empty"},
+        RefusalCase{"FactoryMarkFirst", "\r1234", "cannot begin with a carriage return"}),
     [](const auto& info) { return info.param.name; });
 
 TEST_F(PasswordCommandTest, StandardInputEndingBeforeAPassword) {
@@ -266,6 +276,45 @@ TEST_F(PasswordCommandTest, CtrlCAtAPromptChangesNothing) {
     EXPECT_EQ(0, CellWrites());
     EXPECT_EQ(Padded("1234"), Field(key, 40));
 }
+
+// Ctrl-C pressed while the key is looked at (its first reply comes after
+// 2 s), the passwords already waiting on standard input: the command ends
+// before it reads them, with the key as it was.
+struct LookInterruptCase {
+    const char* command;
+    bool factoryInitial;
+    std::vector<std::string> typed;
+};
+
+class CtrlCDuringTheLookTest : public CliTest,
+                               public ::testing::WithParamInterface<LookInterruptCase> {};
+
+TEST_P(CtrlCDuringTheLookTest, EndsTheCommandBeforeStandardInputIsRead) {
+    const LookInterruptCase& c = GetParam();
+    vkey::VirtualKey& key = c.factoryInitial ? Fresh(kSerialA) : InUse(kSerialA);
+    const vkey::KeyContents before = key.contents();
+    inproc::QueueReadDelays({2000});
+    term::Console().interruptAtMs = fakeclock::Now() + 1000;
+    term::Console().typed.assign(c.typed.begin(), c.typed.end());
+    EXPECT_EQ(130, Run({c.command}));
+    EXPECT_EQ("Stopped by Ctrl-C; nothing was changed.\n", Err());
+    EXPECT_EQ("", Out());
+    EXPECT_EQ(c.typed.size(), term::Console().typed.size()) << "no line read";
+    EXPECT_EQ(0, CellWrites());
+    EXPECT_EQ(before.cells, key.contents().cells);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Commands, CtrlCDuringTheLookTest,
+    ::testing::Values(LookInterruptCase{"show-login-password", false, {"1234"}},
+                      LookInterruptCase{"set-login-password", false, {"1234", "new"}},
+                      LookInterruptCase{"set-key-password", false, {"1234", "abcd", "abcd"}},
+                      LookInterruptCase{"init", true, {"abcd", "abcd"}}),
+    [](const auto& info) {
+        std::string name = info.param.command;
+        std::erase(name, '-');
+        return name;
+    });
 
 TEST_F(PasswordCommandTest, ChangeAsJson) {
     InUse(kSerialA);
