@@ -114,8 +114,11 @@ int main(int argc, char** argv) {
               << "\n";
     std::cout << ".SH " << Text("FILES", "파일") << "\n.TP\n"
               << ".I /usr/lib/udev/rules.d/70\\-keyadmin\\-usb\\-key.rules\n"
-              << Roff(Text("gives the user at the machine's seat access to the key's hidraw node",
-                           "자리에 앉은 사용자에게 인증키의 hidraw 노드를 열 권한을 줍니다"))
-              << "\n";
+              << Roff(Text("gives the user at the machine's seat access to the key's hidraw "
+                           "node; the package's file, which an upgrade overwrites",
+                           "자리에 앉은 사용자에게 인증키의 hidraw 노드를 열 권한을 줍니다. "
+                           "패키지를 업그레이드하면 덮어쓰는 패키지 파일입니다"))
+              << "\n.TP\n.I /etc/udev/rules.d/70\\-keyadmin\\-usb\\-key.rules\n"
+              << Roff(Say(Message::PlugdevHint)) << "\n";
     return 0;
 }

@@ -51,6 +51,7 @@ enum class Message : std::uint8_t {
     KeyDidNotAnswer,
     KeyPermissionDenied,
     UdevRuleHint,
+    PlugdevHint,
     KeyInUse,
     KeyUnusable,
     NoKeyWithSerial,
