@@ -103,6 +103,8 @@ public:
               &typedTexts.newPassword, &typedTexts.confirmation})
             for (char c : *field)
                 if (c != 0) return false;
+        for (char c : typedLine.bytes)
+            if (c != 0) return false;
         return true;
     }
 
