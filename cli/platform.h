@@ -32,11 +32,16 @@ void StartConsole();
 bool WriteOut(std::string_view utf8);
 bool WriteErr(std::string_view utf8);
 
+// --- The process: it holds passwords, so no core file of it is written
+// and no other user's process may trace it or read its memory. Once, at
+// the start.
+void GuardProcessMemory();
+
 // --- Ctrl-C. It never stops an operation on the key halfway (that could
 // leave a key password nothing unlocks): it is noted, and the command looks
 // at it between operations, at a prompt and in its waits for a key. So are
 // the requests to end that the platform sends when the terminal closes or
-// the system asks the program to end.
+// the system asks the program to end, and Ctrl-\ on POSIX.
 
 // Takes over Ctrl-C; once, at the start.
 void WatchForInterrupt();
@@ -55,8 +60,10 @@ void PauseUnlessInterrupted(std::uint32_t milliseconds);
 bool PasswordsFromTerminal();
 
 // Shows `prompt` and reads a line from the terminal with echo off (off
-// before the prompt shows, back on whatever happens); when standard input is
-// not a terminal, reads one line of it, a byte at a time, with no prompt.
+// before the prompt shows, back on whatever happens, and while the program
+// is stopped at the prompt, after which the prompt shows again); when
+// standard input is not a terminal, reads one line of it, a byte at a time,
+// with no prompt.
 LineRead ReadPasswordLine(std::string_view prompt, TypedLine& line);
 
 // --- The random source: fills `size` bytes; false when the system could not.
