@@ -22,20 +22,15 @@
 #include <string>
 #include <vector>
 
+#include "cli_runner.h"
 #include "reachable_copy.h"
 
 namespace {
 
+using clirun::CommandOf;  // a process's first child
+
 const std::string kOneKey =
     "--key serial=4b41d001 key-password=1234 login-id=demo-user login-password=demo-pass1";
-
-pid_t ChildOf(pid_t parent) {
-    const std::string pid = std::to_string(parent);
-    std::ifstream children("/proc/" + pid + "/task/" + pid + "/children");
-    pid_t child = 0;
-    children >> child;
-    return child;
-}
 
 class TerminalSession {
 public:
@@ -58,7 +53,7 @@ public:
     }
     ~TerminalSession() {
         if (leader_ > 0) {  // still running: the whole session ends
-            const pid_t job = ChildOf(leader_);
+            const pid_t job = CommandOf(leader_);
             kill(-leader_, SIGKILL);
             if (job > 0) kill(-job, SIGKILL);
             waitpid(leader_, nullptr, 0);
@@ -93,7 +88,7 @@ public:
         tcsetattr(slave_, TCSANOW, &modes);
     }
 
-    pid_t Cli() const { return jobControl_ ? ChildOf(ChildOf(leader_)) : ChildOf(leader_); }
+    pid_t Cli() const { return jobControl_ ? CommandOf(CommandOf(leader_)) : CommandOf(leader_); }
 
     bool WaitUntilStopped() const {
         for (const auto end = Deadline(); std::chrono::steady_clock::now() < end;) {
@@ -107,7 +102,7 @@ public:
     }
 
     // A signal to the job, as kill %1 or fg (SIGCONT) sends it.
-    void Signal(int signal) const { kill(-ChildOf(leader_), signal); }
+    void Signal(int signal) const { kill(-CommandOf(leader_), signal); }
 
     // The job's exit code, once it has ended (-1 when it did not); what it
     // showed until then.
