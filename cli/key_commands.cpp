@@ -7,6 +7,7 @@
 #include "key_commands.h"
 
 #include "command_line.h"
+#include "key_cell_map.h"
 #include "key_transport.h"
 #include "messages.h"
 #include "output.h"
@@ -18,19 +19,65 @@ namespace {
 
 // --- Looking at keys
 
-// The facts of the chosen key after an operation found it gone or mute:
-// why, as the last discovery says.
+// The facts of the key at `path` after an operation found it gone, mute or
+// another: why, as the last discovery says.
 KeyFacts LostKey(const std::string& path) {
     KeyFacts facts;
     facts.path = path;
     facts.failure = keyLink.discoveryFailure;
+    facts.identity.serial = keyLink.expectedSerial;
+    facts.otherKey = keyLink.keySerial;
     return facts;
 }
 
-KeyChoice Chosen(const KeyFacts& key) {
+std::vector<KeyFacts> ReadEveryKey() {
+    std::vector<KeyFacts> keys;
+    for (const std::string& path : ListKeyPaths()) keys.push_back(ReadKeyFacts(path));
+    return keys;
+}
+
+// A look at the key at `key.path` by its serial number alone; the key stays
+// open. Its state is not known yet.
+KeyFacts LookBySerial(const KeyConnection& key) {
+    KeyFacts facts;
+    facts.path = key.path;
+    facts.connection = key.connection;
     ChooseKeyPath(key.path);
-    if (!Answered(key)) return {FailureCode(key), FailureMessage(key), key, {}};
-    return {ExitCode::Success, {}, key, {}};
+    if (FindKeySerial(facts.identity.serial)) facts.identity.status = KeyStatus::Connected;
+    facts.failure = keyLink.discoveryFailure;
+    return facts;
+}
+
+// Why a change was cut off: when another connection holds the key's path
+// now, the serial number of what is there, and another key named (nothing
+// else is read from it); otherwise that the key stopped answering.
+KeyFacts WhatIsThereNow(const KeyFacts& key) {
+    const KeyFacts gone = LostKey(key.path);
+    for (const KeyConnection& now : ListKeyConnections()) {
+        if (now.path != key.path || now.connection == key.connection) continue;
+        SerialNumber serial{};
+        ChooseKeyPath(key.path);
+        const bool same = FindKeySerial(serial);
+        const KeyFacts there = LostKey(key.path);
+        CloseKey();
+        return !same && there.failure == DiscoveryFailure::OtherKey ? there : gone;
+    }
+    return gone;
+}
+
+// Whether the chosen key is factory-initial, from the first cell of its key
+// password (one exchange, wiped from the report buffers at once). False,
+// with `key` saying why, when it did not answer or was not the key chosen.
+bool ReadChosenKeyState(KeyFacts& key) {
+    char mark = static_cast<char>(ReadCell(kKeyPasswordBase));
+    const bool read = !LastExchangeFailed();
+    if (read)
+        key.identity.status =
+            mark == kFactoryInitialMark ? KeyStatus::Initial : KeyStatus::Connected;
+    WipeBytes(&mark, 1);
+    WipeReportBuffers();
+    if (!read) key = LostKey(key.path);
+    return read;
 }
 
 // Ends the outcome with the failure of a key that did not answer.
@@ -131,37 +178,57 @@ void Describe(const ChangeKind& kind, const ChangeResult& result, const KeyFacts
                                                               : Message::ChangeInterrupted,
                      {serial}));
             outcome.messages.push_back(AfterMessage(kind, result.after, serialNumber));
+            // Another key found in the chosen one's place ends it as no key.
+            if (lost.failure == DiscoveryFailure::OtherKey) FailLost(outcome, lost);
             break;
     }
 }
 
-// Waits for the repair of a key password left mixed, and says how it ended.
+// Waits for the repair of a key password left mixed, and says how it ended;
+// the key's facts are then those of the key repaired, at its path now.
 void SettleRepair(const ChangeKind& kind, const std::string& serial, Outcome& outcome) {
-    const RepairOutcome repair = AwaitRepair(IsFirst(kind));
-    outcome.repair = repair;
-    outcome.messages.push_back(RepairMessage(repair, serial));
-    if (repair == RepairOutcome::NewKeyPasswordHolds) {
-        outcome.code = ExitCode::Success;
-        outcome.change->after = FieldAfter::New;
-    } else if (repair != RepairOutcome::NotRepaired) {
-        outcome.change->after = FieldAfter::Old;
-    }
+    const WaitedRepair repair = AwaitRepair(IsFirst(kind));
+    outcome.repair = repair.outcome;
+    outcome.messages.push_back(RepairMessage(repair.outcome, serial));
+    if (repair.outcome == RepairOutcome::NotRepaired) return;
+    outcome.key->path = repair.path;
+    outcome.change->after =
+        repair.outcome == RepairOutcome::NewKeyPasswordHolds ? FieldAfter::New : FieldAfter::Old;
+    outcome.key->identity.status = repair.outcome == RepairOutcome::FactoryInitialBack
+                                       ? KeyStatus::Initial
+                                       : KeyStatus::Connected;
+    if (repair.outcome == RepairOutcome::NewKeyPasswordHolds) outcome.code = ExitCode::Success;
 }
 
-Outcome ChangeField(const ChangeKind& kind, const SerialChoice& serial) {
-    const KeyChoice choice = ChooseKey(serial);
+// The chosen key, its state read, for a command that needs it to be
+// factory-initial (`initial`) or not; otherwise the outcome, the key closed.
+Outcome ChooseKeyInState(const SerialChoice& serial, bool initial, KeyChoice& choice) {
+    choice = ChooseKey(serial);
     if (choice.code != ExitCode::Success) return NotChosen(choice);
     Outcome outcome;
     outcome.key = choice.key;
-    const std::string serialText = SerialText(choice.key.identity.serial);
-    const bool initial = choice.key.identity.status == KeyStatus::Initial;
-    if (initial != IsFirst(kind)) {
+    if (!ReadChosenKeyState(choice.key)) {
+        FailLost(outcome, choice.key);
+    } else if ((choice.key.identity.status == KeyStatus::Initial) != initial) {
+        outcome.key = choice.key;
         Fail(outcome, ExitCode::WrongKeyState,
-             Say(initial ? Message::KeyNeedsInit : Message::KeyNotInitial, {serialText}));
+             Say(initial ? Message::KeyNotInitial : Message::KeyNeedsInit,
+                 {SerialText(choice.key.identity.serial)}));
+    } else {
+        outcome.key = choice.key;
         return outcome;
     }
+    CloseKey();
+    return outcome;
+}
+
+Outcome ChangeField(const ChangeKind& kind, const SerialChoice& serial) {
+    KeyChoice choice;
+    Outcome outcome = ChooseKeyInState(serial, IsFirst(kind), choice);
+    if (outcome.code != ExitCode::Success) return outcome;
     const Asked asked = AskTexts(kind);
     if (asked.code != ExitCode::Success) {
+        CloseKey();
         WipeTypedTexts();
         Fail(outcome, asked.code, asked.message);
         return outcome;
@@ -173,18 +240,25 @@ Outcome ChangeField(const ChangeKind& kind, const SerialChoice& serial) {
         result.outcome == ChangeOutcome::ChangedKeySilentAfter)
         outcome.key->identity.status = KeyStatus::Connected;
     if (result.after == FieldAfter::Mixed && RepairPendingFor(choice.key.identity.serial))
-        SettleRepair(kind, serialText, outcome);
+        SettleRepair(kind, SerialText(choice.key.identity.serial), outcome);
     return outcome;
 }
 
 }  // namespace
 
 KeyFacts ReadKeyFacts(const std::string& path) {
-    KeyFacts facts;
-    facts.path = path;
     ChooseKeyPath(path);
-    facts.repair = ReadKeyStatus(facts.identity).repair;
+    return ReadChosenKeyFacts(path);
+}
+
+KeyFacts ReadChosenKeyFacts(const std::string& path) {
+    KeyFacts facts;
+    const StatusResult status = ReadKeyStatus(facts.identity);
+    if (status.status == KeyStatus::NotFound) facts = LostKey(path);
+    facts.loginIdRead = status.status != KeyStatus::NotFound;
+    facts.repair = status.repair;
     facts.failure = keyLink.discoveryFailure;
+    facts.path = path;
     CloseKey();
     return facts;
 }
@@ -213,26 +287,37 @@ std::string FailureMessage(const KeyFacts& key) {
             return Say(Message::KeyInUse, {key.path});
         case DiscoveryFailure::Unusable:
             return Say(Message::KeyUnusable, {key.path});
+        case DiscoveryFailure::OtherKey:
+            return Say(Message::OtherKeyThere,
+                       {SerialText(key.identity.serial), key.path, SerialText(key.otherKey)});
         default:
             return Say(Message::KeyDidNotAnswer, {key.path});
     }
 }
 
 KeyChoice ChooseKey(const std::optional<SerialNumber>& serial) {
-    const std::vector<std::string> paths = ListKeyPaths();
-    if (paths.empty()) return {ExitCode::NoKey, Say(Message::NoKeyAttached), {}, {}};
-    if (paths.size() == 1 && !serial) return Chosen(ReadKeyFacts(paths.front()));
-
-    std::vector<KeyFacts> keys;
-    for (const std::string& path : paths) keys.push_back(ReadKeyFacts(path));
-    if (!serial)
+    ExpectAnyKey();
+    const std::vector<KeyConnection> attached = ListKeyConnections();
+    if (attached.empty()) return {ExitCode::NoKey, Say(Message::NoKeyAttached), {}, {}};
+    if (attached.size() > 1 && !serial) {
+        const std::vector<KeyFacts> keys = ReadEveryKey();
         return {ExitCode::SeveralKeys,
                 Say(Message::SeveralKeys, {std::to_string(keys.size())}),
                 {},
                 keys};
-    for (const KeyFacts& key : keys)
-        if (Answered(key) && key.identity.serial == *serial) return Chosen(key);
-    // A key that could not be read may be the one asked for: say why.
+    }
+    for (const KeyConnection& connection : attached) {
+        const KeyFacts key = LookBySerial(connection);
+        if (Answered(key) && (!serial || key.identity.serial == *serial)) {
+            ExpectKeySerial(key.identity.serial);
+            return {ExitCode::Success, {}, key, {}};
+        }
+        CloseKey();
+        if (!serial) return {FailureCode(key), FailureMessage(key), key, {}};
+    }
+    // None has it: the keys that are there, and a key that could not be read
+    // may be the one asked for: say why.
+    const std::vector<KeyFacts> keys = ReadEveryKey();
     const std::string none = Say(Message::NoKeyWithSerial, {SerialText(*serial)});
     for (const KeyFacts& key : keys)
         if (!Answered(key)) return {FailureCode(key), FailureMessage(key) + " " + none, {}, keys};
@@ -241,13 +326,13 @@ KeyChoice ChooseKey(const std::optional<SerialNumber>& serial) {
 
 ChosenKeyChange ChangeChosenKey(const KeyFacts& key, PasswordField field,
                                 FirstKeyPassword firstKeyPassword) {
-    // A change that is interrupted keeps its repair for the key the last
-    // status read put into keyIdentity: this one.
-    keyIdentity = key.identity;
+    ExpectKeySerial(key.identity.serial);
     const ChangeResult result =
         ChangeKeyField({field, firstKeyPassword, TakeTypedNewPassword, TakeTypedConfirmation,
                         TakeTypedCurrentKeyPassword});
-    const ChosenKeyChange change{result, LostKey(key.path)};
+    const ChosenKeyChange change{result, result.outcome == ChangeOutcome::Interrupted
+                                             ? WhatIsThereNow(key)
+                                             : LostKey(key.path)};
     CloseKey();
     WipeTypedTexts();
     WipePasswordBuffers();
@@ -256,7 +341,9 @@ ChosenKeyChange ChangeChosenKey(const KeyFacts& key, PasswordField field,
 
 Outcome ListKeys(const SerialChoice&) {
     Outcome outcome;
-    for (const std::string& path : ListKeyPaths()) outcome.keys.push_back(ReadKeyFacts(path));
+    ExpectAnyKey();
+    outcome.keys = ReadEveryKey();
+    outcome.listing = true;
     if (outcome.keys.empty()) Fail(outcome, ExitCode::NoKey, Say(Message::NoKeyAttached));
     // Every key is listed, and each that could not be read said why; the
     // first of them gives the exit code.
@@ -272,7 +359,12 @@ Outcome ShowStatus(const SerialChoice& serial) {
     const KeyChoice choice = ChooseKey(serial);
     if (choice.code != ExitCode::Success) return NotChosen(choice);
     Outcome outcome;
-    outcome.key = choice.key;
+    const KeyFacts key = ReadChosenKeyFacts(choice.key.path);
+    if (!Answered(key)) {
+        FailLost(outcome, key);
+        return outcome;
+    }
+    outcome.key = key;
     outcome.keyFactsShown = true;
     return outcome;
 }
@@ -280,17 +372,12 @@ Outcome ShowStatus(const SerialChoice& serial) {
 // The key password is checked against the key's, and the login password
 // read from the key only then.
 Outcome ShowLoginPassword(const SerialChoice& serial) {
-    const KeyChoice choice = ChooseKey(serial);
-    if (choice.code != ExitCode::Success) return NotChosen(choice);
-    Outcome outcome;
-    outcome.key = choice.key;
-    const std::string serialText = SerialText(choice.key.identity.serial);
-    if (choice.key.identity.status == KeyStatus::Initial) {
-        Fail(outcome, ExitCode::WrongKeyState, Say(Message::KeyNeedsInit, {serialText}));
-        return outcome;
-    }
+    KeyChoice choice;
+    Outcome outcome = ChooseKeyInState(serial, false, choice);
+    if (outcome.code != ExitCode::Success) return outcome;
     const Asked asked = AskPassword(Message::PromptKeyPassword, typedTexts.currentKeyPassword);
     if (asked.code != ExitCode::Success) {
+        CloseKey();
         Fail(outcome, asked.code, asked.message);
         return outcome;
     }

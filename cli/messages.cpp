@@ -129,6 +129,11 @@ constexpr std::array kTexts{
           "%s의 장치는 쓸 수 없습니다: 리포트 길이를 읽을 수 없습니다."},
     Texts{Message::NoKeyWithSerial, "No attached key has the serial number %s.",
           "일련번호가 %s인 인증키가 연결되어 있지 않습니다."},
+    Texts{Message::OtherKeyThere,
+          "Key %s is no longer at %s: key %s is there now, and nothing was read from it or "
+          "written to it.",
+          "인증키 %s이(가) 더 이상 %s에 없습니다. 지금은 인증키 %s이(가) 있으며, 그 인증키에서는 "
+          "아무것도 읽거나 쓰지 않았습니다."},
     Texts{Message::SeveralKeys,
           "%s keys are attached; choose one with --serial. Nothing was changed.",
           "인증키 %s개가 연결되어 있습니다. --serial로 하나를 고르십시오. 아무것도 바꾸지 "

@@ -55,6 +55,7 @@ enum class Message : std::uint8_t {
     KeyInUse,
     KeyUnusable,
     NoKeyWithSerial,
+    OtherKeyThere,
     SeveralKeys,
     BadSerial,
     // facts

@@ -192,7 +192,7 @@ JsonDocument KeyFactsJson(const KeyFacts& key) {
         facts["serial"] = nullptr;
     }
     facts["state"] = StateOf(key).name;
-    if (Answered(key)) PutField(facts, "loginId", key.identity.loginId);
+    if (Answered(key) && key.loginIdRead) PutField(facts, "loginId", key.identity.loginId);
     return facts;
 }
 
@@ -205,7 +205,7 @@ bool WriteOutcomeJson(const Outcome& outcome) {
         if (!message.empty()) said += (said.empty() ? "" : " ") + message;
     document["message"] = said;
     if (outcome.key) document["key"] = KeyFactsJson(*outcome.key);
-    if (!outcome.keys.empty()) {
+    if (outcome.listing || !outcome.keys.empty()) {
         document["keys"] = JsonDocument::array();
         for (const KeyFacts& key : outcome.keys) document["keys"].push_back(KeyFactsJson(key));
     }
@@ -289,5 +289,8 @@ ExitCode Present(const Outcome& outcome, OutputFormat format) {
         format == OutputFormat::Json ? WriteOutcomeJson(outcome) : WriteLines(outcome);
     if (written) return outcome.code;
     WriteErr(Say(Message::OutputFailed) + "\n");
-    return ExitCode::Failure;
+    // What a change did to the key is its exit code, whatever became of its
+    // report.
+    const bool changed = outcome.change && outcome.change->after != FieldAfter::Old;
+    return changed ? outcome.code : ExitCode::Failure;
 }

@@ -27,6 +27,7 @@ struct Outcome {
     ExitCode code = ExitCode::Success;
     std::vector<std::string> messages;         // for a person, in order
     std::vector<KeyFacts> keys;                // every key listed
+    bool listing = false;                      // the keys are what the command shows, none too
     std::optional<KeyFacts> key;               // the key looked at or acted on
     bool keyFactsShown = false;                // the lines give the key's facts (status)
     const TextField* loginPassword = nullptr;  // shown; the command wipes it afterwards

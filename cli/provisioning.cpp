@@ -1,9 +1,13 @@
 // init --each: provisioning keys one after another. Each key that arrives
-// is looked at once per plug-in; a factory-initial key whose serial number
-// has not been set in this run takes the first key password (the one typed
-// at the start, or one of its own from the random source), any other key is
+// is looked at once per connection (repair_wait.h: again at the next look
+// while it cannot be read); a factory-initial key whose serial number has
+// not been set in this run takes the first key password (the one typed at
+// the start, or one of its own from the random source), any other key is
 // skipped. A key whose first key password was interrupted is put right when
-// it comes back (the look at it does that), and is then set again.
+// it comes back (the look at it does that), and is then set again. Each key
+// has one final result, by its serial number, from which the summary and
+// the exit code follow: a key that failed and was set later is set, one
+// whose first key password was put back and not set again failed.
 //
 // The listing has one entry per key, as lines, as CSV, or as a JSON document
 // written as it goes. An entry is written in two parts: the key (its serial
@@ -169,33 +173,60 @@ bool EndListing(Listing& listing, ExitCode code, const ListingCounts& counts) {
 
 // --- The run
 
+// The final result of one key: by its serial number, or by its connection
+// for a key that has not answered (yet).
+struct KeyOutcome {
+    SerialNumber serial{};
+    std::string connection;  // empty: by serial number
+    KeyResult result;
+};
+
 struct Run {
     const ProvisioningOptions& options;
     Listing listing;
     TextField shared{};           // the password typed at the start
     TextField pendingPassword{};  // --random: that of the key whose repair is pending
-    std::vector<SerialNumber> done{};
-    ListingCounts counts{};
+    std::vector<KeyOutcome> outcomes{};
+    KeyWatch watch{};
     ExitCode stop = ExitCode::Success;  // Failure: the random source or the output failed
 };
 
-void Count(Run& run, KeyResult result) {
-    if (result == KeyResult::Set) ++run.counts.set;
-    if (result == KeyResult::Skipped) ++run.counts.skipped;
-    if (result == KeyResult::Failed) ++run.counts.failed;
+KeyOutcome* OutcomeOf(Run& run, const SerialNumber& serial, const std::string& connection) {
+    for (KeyOutcome& outcome : run.outcomes)
+        if (outcome.connection == connection && outcome.serial == serial) return &outcome;
+    return nullptr;
 }
 
-// A key's whole entry, for a key that is not changed now.
+// Gives the key its result, replacing the one it had.
+void Settle(Run& run, const SerialNumber& serial, KeyResult result,
+            const std::string& connection = {}) {
+    if (KeyOutcome* outcome = OutcomeOf(run, serial, connection))
+        outcome->result = result;
+    else
+        run.outcomes.push_back({serial, connection, result});
+}
+
+ListingCounts Counts(const Run& run) {
+    ListingCounts counts;
+    for (const KeyOutcome& outcome : run.outcomes) {
+        if (outcome.result == KeyResult::Set) ++counts.set;
+        if (outcome.result == KeyResult::Skipped) ++counts.skipped;
+        if (outcome.result == KeyResult::Failed) ++counts.failed;
+    }
+    return counts;
+}
+
+// Whether the key has had its turn: set, or skipped as not factory-initial.
+bool Done(Run& run, const SerialNumber& serial) {
+    const KeyOutcome* outcome = OutcomeOf(run, serial, {});
+    return outcome && outcome->result != KeyResult::Failed;
+}
+
+// A key's whole entry and result, for a key that is not changed now.
 void Report(Run& run, const KeyFacts& key, KeyResult result, const std::string& detail,
             const TextField* password = nullptr) {
-    Count(run, result);
+    Settle(run, key.identity.serial, result);
     if (BeginEntry(run.listing, key, password)) EndEntry(run.listing, key, result, detail);
-}
-
-bool Done(const Run& run, const SerialNumber& serial) {
-    for (const SerialNumber& done : run.done)
-        if (done == serial) return true;
-    return false;
 }
 
 // Sets the key's first key password, its entry begun.
@@ -213,11 +244,9 @@ void SetFirstKeyPassword(Run& run, const KeyFacts& key, TextField& password) {
             // Every cell echoed its byte: the key holds the password, and the
             // other keys need not wait for this one to answer again.
             ForgetKeyPasswordRepair();
-            run.done.push_back(key.identity.serial);
             outcome = KeyResult::Set;
             break;
         case ChangeOutcome::WrongKeyState:
-            run.done.push_back(key.identity.serial);
             outcome = KeyResult::Skipped;
             break;
         case ChangeOutcome::NotFound:
@@ -234,32 +263,53 @@ void SetFirstKeyPassword(Run& run, const KeyFacts& key, TextField& password) {
                 run.pendingPassword = password;
                 detail += " " + Say(Message::FirstKeyPasswordMixed);
             }
+            if (lost.failure == DiscoveryFailure::OtherKey) detail += " " + FailureMessage(lost);
     }
-    Count(run, outcome);
+    Settle(run, key.identity.serial, outcome);
     EndEntry(run.listing, key, outcome, detail);
 }
 
-// One look at a key that has just arrived.
-void LookAt(Run& run, const std::string& path) {
-    const KeyFacts key = ReadKeyFacts(path);
-    if (!Answered(key)) return Report(run, key, KeyResult::Failed, FailureMessage(key));
+// What a look at a key settled of an interrupted first key password: false
+// when the key is to be left as it is until it comes back.
+bool TakeRepair(Run& run, const KeyFacts& key) {
     const std::string serial = SerialText(key.identity.serial);
-    // The key of an interrupted change is back and put right: it is counted
-    // by what it holds now.
-    if (key.repair != RepairOutcome::None && key.repair != RepairOutcome::NotRepaired)
-        --run.counts.failed;
-    if (key.repair == RepairOutcome::NewKeyPasswordHolds) {
-        run.done.push_back(key.identity.serial);
-        Report(run, key, KeyResult::Set, RepairMessage(key.repair, serial),
-               run.options.random ? &run.pendingPassword : nullptr);
-        return WipeSecret(run.pendingPassword);
+    switch (key.repair) {
+        case RepairOutcome::None:
+            return !KeyPasswordRepairPending() || PendingRepairSerial() != key.identity.serial;
+        case RepairOutcome::NewKeyPasswordHolds:
+            Report(run, key, KeyResult::Set, RepairMessage(key.repair, serial),
+                   run.options.random ? &run.pendingPassword : nullptr);
+            WipeSecret(run.pendingPassword);
+            return false;
+        case RepairOutcome::NotRepaired:
+            WriteErr(Say(Message::RepairNotDone, {serial}) + "\n");
+            return false;
+        default:  // put back: not set, until it is set again
+            WriteErr(RepairMessage(key.repair, serial) + "\n");
+            WipeSecret(run.pendingPassword);
+            return true;
     }
-    if (key.repair != RepairOutcome::None) WriteErr(RepairMessage(key.repair, serial) + "\n");
-    if (Done(run, key.identity.serial)) return;
-    if (key.identity.status != KeyStatus::Initial) {
-        run.done.push_back(key.identity.serial);
-        return Report(run, key, KeyResult::Skipped, {});
+}
+
+// One look at a key that has arrived, or could not be read at the last look.
+void LookAt(Run& run, const KeyConnection& connection) {
+    ExpectAnyKey();
+    KeyFacts key = ReadKeyFacts(connection.path);
+    key.connection = connection.connection;
+    if (!Answered(key)) {
+        // Tried again at the next look; told of, and counted, once.
+        if (!FirstFailure(run.watch, connection)) return;
+        Settle(run, {}, KeyResult::Failed, connection.connection);
+        if (BeginEntry(run.listing, key, nullptr))
+            EndEntry(run.listing, key, KeyResult::Failed, FailureMessage(key));
+        return;
     }
+    MarkAnswered(run.watch, connection);
+    std::erase_if(run.outcomes, [&connection](const KeyOutcome& outcome) {
+        return outcome.connection == connection.connection;
+    });
+    if (!TakeRepair(run, key) || Done(run, key.identity.serial)) return;
+    if (key.identity.status != KeyStatus::Initial) return Report(run, key, KeyResult::Skipped, {});
     if (KeyPasswordRepairPending()) {
         const std::string pending = SerialText(PendingRepairSerial());
         return Report(run, key, KeyResult::Failed, Say(Message::EachRepairFirst, {pending}));
@@ -279,7 +329,7 @@ void LookAt(Run& run, const std::string& path) {
 
 bool Finished(const Run& run) {
     return run.stop != ExitCode::Success || InterruptRequested() ||
-           (run.options.count > 0 && run.counts.set >= run.options.count);
+           (run.options.count > 0 && Counts(run).set >= run.options.count);
 }
 
 // A key left half written is not given up on at Ctrl-C or at the count:
@@ -288,14 +338,14 @@ void AwaitLastRepair(Run& run) {
     KeyFacts key;
     key.identity.status = KeyStatus::Connected;
     key.identity.serial = PendingRepairSerial();
+    const WaitedRepair repair = AwaitRepair(true);
+    key.path = repair.path;
     const std::string serial = SerialText(key.identity.serial);
-    const RepairOutcome repair = AwaitRepair(true);
-    if (repair != RepairOutcome::NotRepaired) --run.counts.failed;
-    if (repair == RepairOutcome::NewKeyPasswordHolds)
-        Report(run, key, KeyResult::Set, RepairMessage(repair, serial),
+    if (repair.outcome == RepairOutcome::NewKeyPasswordHolds)
+        Report(run, key, KeyResult::Set, RepairMessage(repair.outcome, serial),
                run.options.random ? &run.pendingPassword : nullptr);
     else
-        WriteErr(RepairMessage(repair, serial) + "\n");
+        WriteErr(RepairMessage(repair.outcome, serial) + "\n");
 }
 
 Asked AskSharedPassword(Run& run) {
@@ -323,10 +373,9 @@ ExitCode ProvisionKeys(const ProvisioningOptions& options) {
     }
     BeginListing(run.listing);
     WriteErr(Say(Message::EachWaiting) + "\n");
-    KeyArrivals arrivals;
     while (!Finished(run)) {
-        for (const std::string& path : NewArrivals(arrivals)) {
-            LookAt(run, path);
+        for (const KeyConnection& key : KeysToLookAt(run.watch)) {
+            LookAt(run, key);
             if (Finished(run)) break;
         }
         if (!Finished(run)) PauseUnlessInterrupted(kLookIntervalMs);
@@ -334,9 +383,10 @@ ExitCode ProvisionKeys(const ProvisioningOptions& options) {
     if (KeyPasswordRepairPending()) AwaitLastRepair(run);
     WipeSecret(run.shared);
     WipeSecret(run.pendingPassword);
+    const ListingCounts counts = Counts(run);
     ExitCode code = run.stop;
-    if (code == ExitCode::Success && run.counts.failed > 0) code = ExitCode::ChangeFailed;
-    if (EndListing(run.listing, code, run.counts)) return code;
+    if (code == ExitCode::Success && counts.failed > 0) code = ExitCode::ChangeFailed;
+    if (EndListing(run.listing, code, counts)) return code;
     WriteErr(Say(Message::OutputFailed) + "\n");
     return ExitCode::Failure;
 }

@@ -1,13 +1,10 @@
-// Waiting for keys. A key still attached when the wait for a repair begins
-// (it fell silent) must be pulled out and plugged in again: only a path that
-// arrives anew is looked at, so a silent key costs no time-outs while it
-// stays.
+// Waiting for keys. The wait for a repair expects the repair's serial number,
+// so that the link reads nothing but the serial number of any other key.
 #include "repair_wait.h"
 
 #include <algorithm>
 
 #include "key_commands.h"
-#include "key_transport.h"
 #include "messages.h"
 #include "monotonic_clock.h"
 #include "output.h"
@@ -15,8 +12,17 @@
 
 namespace {
 
-bool Holds(const std::vector<std::string>& paths, const std::string& path) {
-    return std::find(paths.begin(), paths.end(), path) != paths.end();
+template <typename List, typename Item>
+bool Holds(const List& list, const Item& item) {
+    return std::find(list.begin(), list.end(), item) != list.end();
+}
+
+// Keeps the connections of `names` that are listed now.
+void KeepListed(std::vector<std::string>& names, const std::vector<KeyConnection>& listed) {
+    std::erase_if(names, [&listed](const std::string& name) {
+        return std::none_of(listed.begin(), listed.end(),
+                            [&name](const KeyConnection& key) { return key.connection == name; });
+    });
 }
 
 void Tell(const std::string& text) {
@@ -25,45 +31,59 @@ void Tell(const std::string& text) {
 
 }  // namespace
 
-void TakeAttachedKeys(KeyArrivals& arrivals) {
-    arrivals.listedBefore = ListKeyPaths();
-    arrivals.taken = arrivals.listedBefore;
+void WatchAttachedKeys(KeyWatch& watch) {
+    watch.listedBefore = ListKeyConnections();
 }
 
-std::vector<std::string> NewArrivals(KeyArrivals& arrivals) {
-    std::vector<std::string> listed = ListKeyPaths();
-    std::vector<std::string> arrived, taken;
-    for (const std::string& path : listed) {
-        if (Holds(arrivals.taken, path))
-            taken.push_back(path);
-        else if (Holds(arrivals.listedBefore, path))
-            arrived.push_back(path);
-    }
-    taken.insert(taken.end(), arrived.begin(), arrived.end());
-    arrivals.taken = std::move(taken);
-    arrivals.listedBefore = std::move(listed);
-    return arrived;
+std::vector<KeyConnection> KeysToLookAt(KeyWatch& watch) {
+    std::vector<KeyConnection> listed = ListKeyConnections();
+    KeepListed(watch.answered, listed);
+    KeepListed(watch.told, listed);
+    std::vector<KeyConnection> due;
+    for (const KeyConnection& key : listed)
+        if (Holds(watch.listedBefore, key) && !Holds(watch.answered, key.connection))
+            due.push_back(key);
+    watch.listedBefore = std::move(listed);
+    return due;
 }
 
-RepairOutcome AwaitRepair(bool firstKeyPassword) {
+void MarkAnswered(KeyWatch& watch, const KeyConnection& key) {
+    watch.answered.push_back(key.connection);
+}
+
+bool FirstFailure(KeyWatch& watch, const KeyConnection& key) {
+    if (Holds(watch.told, key.connection)) return false;
+    watch.told.push_back(key.connection);
+    return true;
+}
+
+WaitedRepair AwaitRepair(bool firstKeyPassword) {
     const std::string serial = SerialText(PendingRepairSerial());
     // A Ctrl-C from before the wait is not meant for it; one pressed once
     // the wait has been told of is.
     ForgetInterrupt();
     Tell(Say(firstKeyPassword ? Message::FirstKeyPasswordMixed : Message::KeyPasswordMixed));
     Tell(Say(Message::WaitingForKey, {serial, std::to_string(kRepairWaitMinutes)}));
-    ChooseKeyPath({});
-    KeyArrivals arrivals;
-    TakeAttachedKeys(arrivals);  // a key still attached has not come back
+    ExpectKeySerial(PendingRepairSerial());
+    KeyWatch watch;
+    WatchAttachedKeys(watch);  // a key already back is looked at at once
     const std::uint64_t end = MonotonicMilliseconds() + kRepairWaitMinutes * 60 * 1000;
-    while (!InterruptRequested() && MonotonicMilliseconds() < end) {
-        PauseUnlessInterrupted(kLookIntervalMs);
-        for (const std::string& path : NewArrivals(arrivals)) {
-            const RepairOutcome repair = ReadKeyFacts(path).repair;
-            if (repair == RepairOutcome::None) continue;
-            if (repair != RepairOutcome::NotRepaired) return repair;
-            Tell(Say(Message::RepairNotDone, {serial}));
+    WaitedRepair waited{RepairOutcome::NotRepaired, {}};
+    while (waited.outcome == RepairOutcome::NotRepaired && !InterruptRequested() &&
+           MonotonicMilliseconds() < end) {
+        for (const KeyConnection& key : KeysToLookAt(watch)) {
+            const KeyFacts facts = ReadKeyFacts(key.path);
+            const bool answered = Answered(facts) || facts.failure == DiscoveryFailure::OtherKey;
+            if (answered) MarkAnswered(watch, key);
+            if (!answered && FirstFailure(watch, key)) Tell(FailureMessage(facts));
+            if (facts.repair == RepairOutcome::NotRepaired)
+                Tell(Say(Message::RepairNotDone, {serial}));
+            else if (facts.repair != RepairOutcome::None)
+                waited = {facts.repair, key.path};
+            if (waited.outcome != RepairOutcome::NotRepaired) break;
         }
+        if (waited.outcome == RepairOutcome::NotRepaired) PauseUnlessInterrupted(kLookIntervalMs);
     }
-    return RepairOutcome::NotRepaired;
+    ExpectAnyKey();
+    return waited;
 }

@@ -27,7 +27,7 @@ std::int32_t DiscoverExpectedKey() {
     keyLink.linkState = DiscoverKey();
     if (keyLink.linkState != 1 || !keyLink.serialExpected) return keyLink.linkState;
     // The serial bytes' command, as ReadSerialByte sends it, over this
-    // connection only: a check that fails is never retried on another.
+    // connection only: ExchangeFrame finds no key again.
     for (std::uint8_t n = 1; n <= keyLink.keySerial.size(); ++n) {
         keyLink.keySerial[n - 1] = ExchangeFrame(static_cast<std::uint8_t>(n + 3), 0, 0);
         if (keyLink.exchangeFailed) return keyLink.linkState = 0;

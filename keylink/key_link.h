@@ -94,13 +94,14 @@ extern DeviceProfile deviceProfile;
 // The product ID the device profile names (the generation in its top bits).
 std::uint16_t ProfileProductId();
 
-// Opens the key of the given generation (8..15): product ID or 0.
+// Opens the key of the given generation (8..15): product ID or 0. With a
+// serial number expected, only a key that has it (ExpectKeySerial).
 std::uint16_t OpenKey(std::uint8_t generation);
 
 // From now on, discovery takes only the interface at `path` (one of
-// ListKeyPaths()); an empty path goes back to the first key found. Another
-// path than before clears keyLink.serialRead: the next operation opens the
-// key anew.
+// ListKeyPaths()); an empty path goes back to the first key found. It
+// clears keyLink.serialRead: the next operation opens the key anew (choose
+// before FindKeySerial, not between it and the operation).
 void ChooseKeyPath(std::string_view path);
 
 // Which key the link may talk to, for a front end that has chosen a key by
@@ -122,8 +123,9 @@ void ExpectKeySerial(const SerialNumber& serial);
 void ExpectAnyKey();
 
 // Whether the key open now is the expected one, its link still up: its
-// serial number was read on this connection and is the one expected. Its
-// handles reach no other key: a key pulled out takes them with it.
+// serial number was read on this connection, is the one expected, and no key
+// path was chosen since. Every transport keeps to this: a connection's
+// handles reach no other key, and a key pulled out takes them with it.
 bool OpenedKeyIsExpected();
 
 // One framed exchange: the key's answer byte.

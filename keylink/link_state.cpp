@@ -44,8 +44,8 @@ std::uint16_t ProfileProductId() {
 }
 
 void ChooseKeyPath(std::string_view path) {
-    // The key open now may be at another path: an operation opens anew.
-    if (path != keyLink.chosenPath.data()) keyLink.serialRead = false;
+    // The key open now may be at another path: the next operation opens anew.
+    keyLink.serialRead = false;
     CopyPath(keyLink.chosenPath, path);
 }
 

@@ -23,6 +23,7 @@ std::chrono::microseconds latency{0};
 int untouchedReads = 0;
 std::deque<std::uint32_t> readDelays;
 std::uint32_t writeDelay = 0;
+std::function<void()> beforeWrite;
 
 int PlugIns(int device) {
     return device >= 0 && device < static_cast<int>(connections.size()) ? connections[device] : 0;
@@ -90,6 +91,7 @@ void Reset() {
     untouchedReads = 0;
     readDelays.clear();
     writeDelay = 0;
+    beforeWrite = nullptr;
     fakeclock::Reset();
     ResetKeyLinkState();
 }
@@ -126,6 +128,9 @@ void PlugInAt(int device, vkey::VirtualKey key) {
     if (connections.size() <= static_cast<std::size_t>(device)) connections.resize(device + 1);
     ++connections[device];
     devices[device] = std::move(key);
+}
+void BeforeEachWrite(std::function<void()> act) {
+    beforeWrite = std::move(act);
 }
 std::string ConnectionOf(int device) {
     return PathOf(device) + "#" + std::to_string(devices.at(device).connection()) + "." +
@@ -231,6 +236,7 @@ void CloseKey() {
 }
 
 std::int32_t SendReport(std::uint32_t limitMs) {
+    if (beforeWrite) beforeWrite();
     const int i = DeviceOf(keyLink.reportHandle);
     if (InRange(i) && devices[i].plugged() &&
         (!devices[i].takingWrites() || writeDelay > limitMs)) {

@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -75,6 +76,9 @@ void PlugInAt(int device, vkey::VirtualKey key);
 // at its place (PlugInAt): new when the key is plugged back in or another
 // key put in its place.
 std::string ConnectionOf(int device);
+// Called before each output report is sent: a test acts there between two
+// exchanges (pulls a key, puts another at its place).
+void BeforeEachWrite(std::function<void()> act);
 
 int Count(WireEventKind kind);
 // The frames the key took, in order, as the key decoded them.

@@ -1,6 +1,8 @@
 // The scripted terminal.
 #include "scripted_terminal.h"
 
+#include <utility>
+
 #include "fake_clock.h"
 #include "platform.h"
 
@@ -18,6 +20,10 @@ Terminal& Console() {
 
 void Reset() {
     terminal = Terminal{};
+    // Room enough that no output moves the text written before it, which
+    // would leave a copy of it behind.
+    terminal.out.reserve(1 << 16);
+    terminal.err.reserve(1 << 16);
 }
 
 }  // namespace term
@@ -34,6 +40,7 @@ bool WriteOut(std::string_view utf8) {
 
 bool WriteErr(std::string_view utf8) {
     Console().err += utf8;
+    if (Console().onErr) Console().onErr(Console().err);
     std::string& cue = Console().interruptOnErr;
     if (!cue.empty() && Console().err.find(cue) != std::string::npos) {
         Console().interrupted = true;
@@ -48,15 +55,16 @@ bool PasswordsFromTerminal() {
 
 LineRead ReadPasswordLine(std::string_view prompt, TypedLine& line) {
     if (Console().fromTerminal) Console().prompts.emplace_back(prompt);
+    if (Console().onTyped) Console().onTyped(++Console().linesRead);
     if (Console().typed.empty()) return LineRead::Ended;
-    const std::string typed = Console().typed.front();
+    std::string& typed = Console().typed.front();
+    const bool interrupted = typed == term::kCtrlC;
+    if (!interrupted)
+        for (char c : typed) KeepByte(line, c);
+    for (char& c : typed) static_cast<volatile char&>(c) = 0;  // the command's alone now
     Console().typed.pop_front();
-    if (typed == term::kCtrlC) {
-        Console().interrupted = true;
-        return LineRead::Interrupted;
-    }
-    for (char c : typed) KeepByte(line, c);
-    return LineRead::Line;
+    if (interrupted) Console().interrupted = true;
+    return interrupted ? LineRead::Interrupted : LineRead::Line;
 }
 
 void WatchForInterrupt() {}
@@ -88,7 +96,7 @@ bool FillRandom(void* data, std::size_t size) {
     std::uint64_t& state = Console().randomState;
     for (std::size_t i = 0; i < size; ++i) {
         if (!Console().random.empty()) {
-            bytes[i] = Console().random.front();
+            bytes[i] = std::exchange(Console().random.front(), 0);
             Console().random.pop_front();
             continue;
         }

@@ -36,6 +36,11 @@ struct Terminal {
     std::uint64_t pausedMs = 0;
     // Called after each wait with its number (1, 2, ...).
     std::function<void(int pause)> onPause;
+    // Called before each typed line is read, with its number (1, 2, ...).
+    std::function<void(int line)> onTyped;
+    int linesRead = 0;
+    // Called after each text written to standard error, with all of it so far.
+    std::function<void(const std::string& err)> onErr;
     // Ctrl-C is pressed as soon as standard error has shown this text.
     std::string interruptOnErr;
     // Ctrl-C is pressed once the fake clock reaches this (0: never), as

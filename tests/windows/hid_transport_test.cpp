@@ -97,6 +97,9 @@ TEST_F(HidTransportTest, EveryKeyIsListedAndTheChosenOneIsOpened) {
     const std::vector<std::string> paths = ListKeyPaths();
     ASSERT_EQ((std::vector<std::string>{ListedPath(first), ListedPath(second)}), paths);
     EXPECT_EQ(0, OpenHandles(first)) << "listing leaves no handle open";
+    // Windows names a connection by its interface's path.
+    EXPECT_EQ((std::vector<KeyConnection>{{paths[0], paths[0]}, {paths[1], paths[1]}}),
+              ListKeyConnections());
 
     const int firstOpens = Opens(first);
     ChooseKeyPath(paths[1]);

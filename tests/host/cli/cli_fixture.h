@@ -23,6 +23,9 @@ inline constexpr std::array<std::uint8_t, 4> kSerialA{0x4B, 0x41, 0xD0, 0x01};
 inline constexpr std::array<std::uint8_t, 4> kSerialB{0x4B, 0x41, 0xD0, 0x02};
 inline constexpr std::array<std::uint8_t, 4> kSerialC{0x4B, 0x41, 0xD0, 0x03};
 
+// What set-key-password is typed: the key password, a new one twice.
+inline const std::vector<std::string> kKeyPasswordChange{"1234", "abcdefgh", "abcdefgh"};
+
 class CliTest : public LinkTest {
 protected:
     void SetUp() override {
@@ -37,14 +40,14 @@ protected:
 
 public:
     // Runs keyadmin-cli with these arguments: its exit code.
-    static int Run(std::initializer_list<const char*> arguments) {
+    static int Run(const std::vector<const char*>& arguments) {
         std::vector<const char*> argv{"keyadmin-cli"};
         argv.insert(argv.end(), arguments.begin(), arguments.end());
         return RunCommandLine(static_cast<int>(argv.size()), argv.data());
     }
 
     // Lines for standard input, in turn.
-    static void Type(std::initializer_list<std::string> lines) {
+    static void Type(const std::vector<std::string>& lines) {
         term::Console().typed.assign(lines.begin(), lines.end());
     }
 
@@ -75,9 +78,8 @@ public:
 
     // The number of output reports the key takes, in a rehearsal on a copy of
     // the devices, before the write to `address`: for faults that strike there.
-    static int ExchangesBeforeWrite(std::initializer_list<const char*> arguments,
-                                    std::initializer_list<std::string> typed,
-                                    std::uint8_t address) {
+    static int ExchangesBeforeWrite(const std::vector<const char*>& arguments,
+                                    const std::vector<std::string>& typed, std::uint8_t address) {
         const std::vector<vkey::VirtualKey> devices = inproc::Devices();
         const term::Terminal terminal = term::Console();
         Type(typed);

@@ -81,6 +81,9 @@ TEST_F(KeyChoiceTest, NoKey) {
         EXPECT_EQ("No key is attached.\n", Err()) << command;
         EXPECT_EQ("", Out()) << command;
     }
+    term::Reset();
+    EXPECT_EQ(3, Run({"list", "--json"}));
+    EXPECT_EQ(nlohmann::json::array(), Document()["keys"]) << Out();
 }
 
 // Every command for one key, with two keys attached and no --serial.
@@ -142,6 +145,76 @@ TEST_F(KeyChoiceTest, SerialChoosesTheKeyAndOnlyItIsTouched) {
     EXPECT_TRUE(toB);
     EXPECT_EQ(0, framesToA);
     EXPECT_EQ(Padded("5678"), Field(b, 40));
+}
+
+TEST_F(KeyChoiceTest, SerialWithTheDigitF) {
+    InUse({0x4B, 0x41, 0xD0, 0x0E});
+    InUse({0x4B, 0x41, 0xD0, 0x0F});
+    EXPECT_EQ(0, Run({"status", "--serial", "4B41D00f"})) << Err();
+    EXPECT_TRUE(Has(Out(), "serial number: 4b41d00f\n")) << Out();
+}
+
+// The chosen key swapped for another with the same passwords at each prompt
+// of each command, and before its write to `cell` (none: 0): the command
+// ends as no key, naming both, and the other key is as it was.
+struct SwapCase {
+    const char* name;
+    bool initial;
+    std::vector<const char*> arguments;
+    std::vector<std::string> typed;
+    std::uint8_t cell;
+};
+
+class SwapTest : public CliTest, public ::testing::WithParamInterface<SwapCase> {};
+
+TEST_P(SwapTest, TheOtherKeyIsNeitherReadNorWritten) {
+    const SwapCase& c = GetParam();
+    const auto contents = [&c](SerialNumber serial) {
+        return c.initial ? vkey::FactoryInitialContents(serial)
+                         : vkey::ProvisionedContents(serial, "1234", "demo-user", "demo-pass1");
+    };
+    const vkey::VirtualKey other(contents(kSerialC));
+    for (int at = c.cell ? 0 : 1; at <= static_cast<int>(c.typed.size()); ++at) {  // 0: writes
+        SetUp();
+        Attach(contents(kSerialA));
+        const int before = at ? -1 : ExchangesBeforeWrite(c.arguments, c.typed, c.cell);
+        term::Console().onTyped = [at, &other](int line) {
+            if (line == at) inproc::PlugInAt(0, other);
+        };
+        inproc::BeforeEachWrite([before, &other, sent = 0]() mutable {
+            if (sent++ == before) inproc::PlugInAt(0, other);
+        });
+        Type(c.typed);
+        EXPECT_EQ(3, Run(c.arguments)) << at;
+        EXPECT_TRUE(Has(Err(), "Key 4b41d001 is no longer at inproc:0: key 4b41d003 is there"))
+            << at << Err();
+        EXPECT_EQ(other.contents().cells, inproc::Devices()[0].contents().cells) << at;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Commands, SwapTest,
+    ::testing::Values(SwapCase{"Show", false, {"show-login-password"}, {"1234"}, 0},
+                      SwapCase{"SetLogin", false, {"set-login-password"}, {"1234", "new"}, 30},
+                      SwapCase{"SetKey", false, {"set-key-password"}, kKeyPasswordChange, 43},
+                      SwapCase{"Init", true, {"init"}, {"first", "first"}, 42}),
+    [](const auto& info) { return info.param.name; });
+
+// With one key, the key chosen by its serial number (4 exchanges), its state
+// where the command needs it (1), and the operation over the same connection.
+TEST_F(KeyChoiceTest, TheFloorOfExchanges) {
+    for (const auto& [arguments, typed, exchanges] :
+         std::vector<std::tuple<std::vector<const char*>, std::vector<std::string>, int>>{
+             {{"status"}, {}, 4 + 14},
+             {{"show-login-password"}, {"1234"}, 4 + 1 + 25},
+             {{"set-login-password"}, {"1234", "new"}, 4 + 1 + 26},
+             {{"set-key-password"}, kKeyPasswordChange, 4 + 1 + 26}}) {
+        SetUp();
+        InUse(kSerialA);
+        Type(typed);
+        EXPECT_EQ(0, Run(arguments)) << Err();
+        EXPECT_EQ(exchanges, static_cast<int>(inproc::SentFrames().size())) << arguments[0];
+    }
 }
 
 TEST_F(KeyChoiceTest, SerialNobodyHas) {

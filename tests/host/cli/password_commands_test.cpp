@@ -360,11 +360,34 @@ TEST_F(PasswordCommandTest, SpeaksKorean) {
     EXPECT_EQ("인증키 암호가 틀렸습니다.\n", Err());
 }
 
-TEST_F(PasswordCommandTest, AFailedOutputIsTheFailureExitCode) {
-    InUse(kSerialA);
+// An output that cannot be written (a closed pipe, a full disk) is said on
+// standard error; the exit code is Failure, unless a change reached the key.
+struct FullOutputCase {
+    const char* name;
+    int keys;
+    std::vector<const char*> arguments;
+    std::vector<std::string> typed;
+    int exitCode;
+};
+
+class FullOutputTest : public CliTest, public ::testing::WithParamInterface<FullOutputCase> {};
+
+TEST_P(FullOutputTest, IsSaid) {
+    const FullOutputCase& c = GetParam();
+    for (std::uint8_t key = 1; key <= c.keys; ++key) InUse({0x4B, 0x41, 0xD0, key});
     term::Console().outputFails = true;
-    EXPECT_EQ(1, Run({"status"}));
-    EXPECT_EQ("The output could not be written.\n", Err());
+    Type(c.typed);
+    EXPECT_EQ(c.exitCode, Run(c.arguments));
+    EXPECT_TRUE(Has(Err(), "The output could not be written.\n")) << Err();
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Commands, FullOutputTest,
+    ::testing::Values(
+        FullOutputCase{"Status", 1, {"status"}, {}, 1},
+        FullOutputCase{"StatusOfSeveralKeys", 3, {"status"}, {}, 1},
+        FullOutputCase{"AChangeKeepsItsCode", 1, {"set-key-password"}, {"1234", "abcd", "abcd"}, 0},
+        FullOutputCase{"ChangeAsJson", 1, {"set-login-password", "--json"}, {"1234", "new"}, 0}),
+    [](const auto& info) { return info.param.name; });
 
 }  // namespace

@@ -245,6 +245,111 @@ TEST_F(ProvisioningTest, AnOutputThatFailsMidwayEndsTheRun) {
     EXPECT_LT(term::Console().pauses, 20) << "the run ended";
 }
 
+TEST_F(ProvisioningTest, CountOneWithTwoKeysAtOneLookSetsOne) {
+    Fresh(kSerialA);
+    Fresh(kSerialB);
+    Type({"first", "first"});
+    EXPECT_EQ(0, Run({"init", "--each", "--count", "1"}));
+    EXPECT_EQ(Padded("first"), Field(inproc::Devices()[0], 40));
+    EXPECT_EQ(static_cast<char>(vkey::kFactoryMark), Field(inproc::Devices()[1], 40)[0]);
+}
+
+TEST_F(ProvisioningTest, ARandomByteThatWouldFavourSomeCharactersIsDrawnAgain) {
+    Fresh(kSerialA);
+    term::Console().random = {224, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10};  // 224: 4 x 56 characters
+    EXPECT_EQ(0, Run({"init", "--each", "--random", "--count", "1"}));
+    EXPECT_EQ(Padded("ABCDEFGHJKL"), Field(inproc::Devices()[0], 40));
+}
+
+// What happens at a wait: a key plugged in at a device's place (a new
+// connection; in use, factory-initial, or factory-initial and pulled at its
+// write to cell 43), the key there plugged in again as it is, its opening
+// refused or allowed again, its writes to cell 40 refused, Ctrl-C.
+enum class Act : std::uint8_t { InUse, Fresh, Pulled, Again, Refuse, Allow, Refuse40, CtrlC };
+struct Step {
+    int pause;
+    Act act;
+    std::size_t device = 0;
+    std::uint8_t serial = 1;
+};
+
+struct StoryCase {
+    const char* name;
+    std::vector<Step> steps;
+    int exitCode;
+    const char* summary;
+};
+
+class ProvisioningStoryTest : public ProvisioningTest,
+                              public ::testing::WithParamInterface<StoryCase> {};
+
+// Each key counted once, by what it holds in the end; no key left open
+// between looks; no wait said to end before the run does.
+TEST_P(ProvisioningStoryTest, OneResultPerKey) {
+    Fresh(kSerialA);
+    const int pulled =
+        ExchangesBeforeWrite({"init", "--each", "--count", "1"}, {"first", "first"}, 43);
+    inproc::Reset();
+    int open = 0;  // keys open at a wait
+    term::Console().onPause = [pulled, &open](int now) {
+        std::vector<vkey::VirtualKey>& devices = inproc::Devices();
+        for (std::size_t device = 0; device < devices.size(); ++device)
+            open += inproc::OpenHandles(static_cast<int>(device)) > 0;
+        for (const auto& [pause, act, device, serial] : GetParam().steps) {
+            if (pause != now) continue;
+            const SerialNumber number{0x4B, 0x41, 0xD0, serial};
+            vkey::VirtualKey key(act == Act::InUse   ? InUseContents(number)
+                                 : act == Act::Again ? devices[device].contents()
+                                                     : vkey::FactoryInitialContents(number));
+            if (act == Act::Pulled) key.UnplugAfter(pulled);
+            if (act <= Act::Again && device == devices.size())
+                devices.push_back(key);
+            else if (act <= Act::Again)
+                inproc::PlugInAt(static_cast<int>(device), key);
+            if (act == Act::Refuse || act == Act::Allow)
+                inproc::RefuseOpening(static_cast<int>(device),
+                                      act == Act::Refuse ? DiscoveryFailure::PermissionDenied
+                                                         : DiscoveryFailure::None);
+            if (act == Act::Refuse40) devices[device].RefuseWritesTo(40);
+            if (act == Act::CtrlC) term::Console().interrupted = true;
+        }
+    };
+    Type({"first", "first"});
+    EXPECT_EQ(GetParam().exitCode, Run({"init", "--each", "--count", "2"}));
+    EXPECT_TRUE(Has(Out(), GetParam().summary)) << Out();
+    EXPECT_FALSE(Has(Err(), "Stopped waiting")) << Err();
+    EXPECT_EQ(0, open) << "a key left open";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Stories, ProvisioningStoryTest,
+    ::testing::Values(
+        StoryCase{"AnotherKeyAtTheSamePlace",
+                  {{2, Act::InUse}, {8, Act::Fresh, 0, 2}, {14, Act::Fresh, 0, 3}},
+                  0,
+                  "Keys set: 2, skipped: 1, failed: 0."},
+        StoryCase{"OpenedOnlyAtALaterLook",
+                  {{2, Act::Fresh}, {2, Act::Refuse}, {6, Act::Allow}, {10, Act::Fresh, 1, 2}},
+                  0,
+                  "Keys set: 2, skipped: 0, failed: 0."},
+        StoryCase{"RefusedWhileARepairWaits",
+                  {{2, Act::Pulled}, {6, Act::Fresh, 1, 2}, {10, Act::Again}, {16, Act::Again, 1}},
+                  0,
+                  "Keys set: 2, skipped: 0, failed: 0."},
+        StoryCase{"PutBackInPart",
+                  {{2, Act::Pulled},
+                   {6, Act::Again},
+                   {6, Act::Refuse40},
+                   {12, Act::Again},
+                   {18, Act::Fresh, 1, 2}},
+                  0,
+                  "Keys set: 2, skipped: 0, failed: 0."},
+        StoryCase{"PutBackAtTheEnd",
+                  {{2, Act::Pulled}, {6, Act::CtrlC}, {10, Act::Again}},
+                  8,
+                  "Keys set: 0, skipped: 0, failed: 1."}),
+    [](const auto& info) { return info.param.name; });
+
 TEST_F(ProvisioningTest, AKeyThatCannotBeOpenedIsAFailedLine) {
     PlugInTurn({{2, vkey::FactoryInitialContents(kSerialA)}});
     term::Console().onPause = [previous = term::Console().onPause](int now) {

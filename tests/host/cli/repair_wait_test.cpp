@@ -10,8 +10,8 @@ class RepairWaitTest : public CliTest {
 protected:
     // Pulls the key out at its write to `address` during `arguments`.
     vkey::VirtualKey& PulledAt(std::uint8_t address, bool factoryInitial,
-                               std::initializer_list<const char*> arguments,
-                               std::initializer_list<std::string> typed) {
+                               const std::vector<const char*>& arguments,
+                               const std::vector<std::string>& typed) {
         if (factoryInitial)
             Fresh(kSerialA);
         else
@@ -70,6 +70,71 @@ TEST_F(RepairWaitTest, AnotherKeyPluggedInMeanwhileIsLeftAlone) {
     EXPECT_EQ(Padded("1234"), Field(inproc::Devices()[0], 40));
     EXPECT_EQ(Padded("5678"), Field(inproc::Devices()[1], 40));
 }
+
+TEST_F(RepairWaitTest, AKeyBackBeforeTheWaitBeginsIsRepairedAtOnce) {
+    vkey::VirtualKey& key = PulledAt(45, false, {"set-key-password"}, kKeyPasswordChange);
+    term::Console().onErr = [&key](const std::string& err) {
+        if (Has(err, "Neither the old nor the new")) key.Replug();
+    };
+    EXPECT_EQ(8, Run({"set-key-password"}));
+    EXPECT_EQ(0, term::Console().pauses);
+    EXPECT_EQ(Padded("1234"), Field(key, 40));
+}
+
+TEST_F(RepairWaitTest, TheDocumentNamesThePlaceTheKeyCameBackAt) {
+    PulledAt(45, false, {"set-key-password", "--json"}, kKeyPasswordChange);
+    term::Console().onPause = [](int now) {
+        if (now == 2) inproc::Devices().push_back(inproc::Devices()[0]);
+        if (now == 2) inproc::Devices()[1].Replug();
+    };
+    EXPECT_EQ(8, Run({"set-key-password", "--json"}));
+    EXPECT_EQ("inproc:1", Document()["key"]["device"]) << Out();
+}
+
+// The key took its last write and fell silent before answering: when it
+// answers again the repair finds the new key password in force, a success.
+TEST_F(RepairWaitTest, ANewKeyPasswordFoundInForceIsASuccess) {
+    vkey::VirtualKey& key = InUse(kSerialA);
+    key.SilentAfter(ExchangesBeforeWrite({"set-key-password"}, kKeyPasswordChange, 51));
+    term::Console().onPause = [&key](int now) { key.SetSilent(now < 3); };
+    Type(kKeyPasswordChange);
+    EXPECT_EQ(0, Run({"set-key-password"}));
+    EXPECT_TRUE(Has(Out(), "the change had taken effect")) << Out() << Err();
+    EXPECT_EQ(Padded("abcdefgh"), Field(key, 40));
+}
+
+// A key back that cannot be read at first (None: it does not answer) is
+// looked at again, and why is said once.
+struct LookCase {
+    const char* name;
+    DiscoveryFailure refusal;
+    const char* said;
+};
+
+class RepairLookTest : public RepairWaitTest, public ::testing::WithParamInterface<LookCase> {};
+
+TEST_P(RepairLookTest, AKeyThatCannotBeReadIsLookedAtAgain) {
+    const auto [name, refusal, said] = GetParam();
+    vkey::VirtualKey& key = PulledAt(45, false, {"set-key-password"}, kKeyPasswordChange);
+    term::Console().onPause = [&key, refusal](int now) {
+        if (now == 2) key.Replug();
+        key.SetSilent(refusal == DiscoveryFailure::None && now < 6);
+        inproc::RefuseOpening(0, now < 6 ? refusal : DiscoveryFailure::None);
+    };
+    EXPECT_EQ(8, Run({"set-key-password"}));
+    EXPECT_EQ(Err().find(said), Err().rfind(said)) << "once: " << Err();
+    EXPECT_NE(std::string::npos, Err().find(said)) << Err();
+    EXPECT_EQ(Padded("1234"), Field(key, 40));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, RepairLookTest,
+    ::testing::Values(LookCase{"PermissionNotYetGranted", DiscoveryFailure::PermissionDenied,
+                               "permission denied"},
+                      LookCase{"HeldByAnotherProgram", DiscoveryFailure::InUse,
+                               "in use by another program"},
+                      LookCase{"TimedOut", DiscoveryFailure::None, "did not answer"}),
+    [](const auto& info) { return info.param.name; });
 
 TEST_F(RepairWaitTest, TheWaitEndsAfterItsTime) {
     PulledAt(45, false, {"set-key-password"}, {"1234", "abcdefgh", "abcdefgh"});

@@ -223,8 +223,10 @@ TEST(CliProgramTest, ASilentKeyAmongTwoIsListedAndTheOtherToo) {
 // The key pulled out at its write to cell 45: 18 reports for the status
 // read (presence, 4 serial bytes, 12 login-ID cells, cell 40), 13 for the
 // change's presence and key-password read, and 5 writes (cells 40..44).
+// Pulled after 23 reports: the choice (4), its state (1), the presence test
+// (1), the key password read (12) and five of the writes.
 TEST(CliProgramTest, AKeyPulledDuringAKeyPasswordChangeIsWaitedFor) {
-    Invocation invocation{"--key serial=4b41d001 key-password=1234 unplug-after=36",
+    Invocation invocation{"--key serial=4b41d001 key-password=1234 unplug-after=23",
                           {"set-key-password"},
                           "1234\nabcdefgh\nabcdefgh\n"};
     invocation.terminateOn = "Ctrl-C stops waiting";

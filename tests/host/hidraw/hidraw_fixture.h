@@ -39,6 +39,15 @@ protected:
         vhidraw::StopTestbed();
     }
 
+    // A fresh testbed and key link within a test, for each case of a loop.
+    static void Restart() {
+        CloseKey();
+        vhidraw::StopTestbed();
+        std::string error;
+        ASSERT_TRUE(vhidraw::StartTestbed(error)) << error;
+        ResetKeyLinkState();
+    }
+
     static vhidraw::DeviceOptions Key(std::array<std::uint8_t, 4> serial = {1, 2, 3, 4}) {
         vhidraw::DeviceOptions options;
         options.contents = vkey::ProvisionedContents(serial, "1234", "login-id", "login-pw");

@@ -4,6 +4,7 @@
 //
 //   hidraw_probe discover          found | failed <why> <path>
 //   hidraw_probe list              the key paths, one per line
+//   hidraw_probe connections       the key paths and their connections, one per line
 //   hidraw_probe hold MS           takes the key, says "holding", keeps it MS ms
 //   hidraw_probe serial            the serial number in hex | no reply | failed ...
 //   hidraw_probe read-cell N       the cell's value in hex | no reply | failed ...
@@ -66,6 +67,11 @@ int main(int argc, char** argv) {
         for (const std::string& path : ListKeyPaths()) std::puts(path.c_str());
         return 0;
     }
+    if (command == "connections") {
+        for (const KeyConnection& key : ListKeyConnections())
+            std::printf("%s %s\n", key.path.c_str(), key.connection.c_str());
+        return 0;
+    }
     if (command == "hold") {
         if (!Open()) return 1;
         std::puts("holding");
@@ -95,6 +101,7 @@ int main(int argc, char** argv) {
         return status;
     }
     std::fprintf(stderr,
-                 "usage: hidraw_probe discover|list|hold MS|serial|read-cell N|write-cell N V\n");
+                 "usage: hidraw_probe discover|list|connections|hold MS|serial|read-cell N|"
+                 "write-cell N V\n");
     return 2;
 }

@@ -85,10 +85,7 @@ TEST_F(DiscoveryTest, ConnectionsAreTheHidDevicesNames) {
 TEST_F(DiscoveryTest, ARenumberedNodeIsClosedUntouched) {
     for (const bool keyAfterIt : {true, false}) {
         SCOPED_TRACE(keyAfterIt ? "a key after it" : "no other key");
-        vhidraw::StopTestbed();
-        std::string error;
-        ASSERT_TRUE(vhidraw::StartTestbed(error)) << error;
-        ResetKeyLinkState();
+        ASSERT_NO_FATAL_FAILURE(Restart());
         vhidraw::DeviceOptions renumbered = Foreign(0x046D, 0xC077);
         renumbered.sysfsShowsKey = true;
         const int foreign = Add(renumbered);
@@ -161,10 +158,7 @@ using FaultTest = HidrawTest;
 TEST_F(FaultTest, APulledKeyFailsAtOnce) {
     for (const bool whileWaiting : {false, true}) {
         SCOPED_TRACE(whileWaiting ? "pulled while a read waits" : "pulled on a write");
-        vhidraw::StopTestbed();
-        std::string error;
-        ASSERT_TRUE(vhidraw::StartTestbed(error)) << error;
-        ResetKeyLinkState();
+        ASSERT_NO_FATAL_FAILURE(Restart());
         vhidraw::DeviceOptions options = Key();
         (whileWaiting ? options.silentAfter : options.unplugAfter) = 1;
         const int key = Add(options);

@@ -97,8 +97,9 @@ const Scenario kScenarios[] = {
     {"ANodeAPulledKeyLeft",
      "--key serial=0a0b0c0d unplug-after=0 --key node=0 plug-after-ms=400 serial=01010101 -- sh "
      "-c '" +
-         kProbe + " serial; sleep 0.8; " + kProbe + " list; " + kProbe + " serial'",
-     0, "no reply\n/dev/hidraw0\n01010101\n"},
+         kProbe + " connections; " + kProbe + " serial; sleep 0.8; " + kProbe + " connections; " +
+         kProbe + " serial'",
+     0, "/dev/hidraw0 0003:10F7:81E1.0001\nno reply\n/dev/hidraw0 0003:10F7:81E1.0002\n01010101\n"},
     {"ForeignDeviceWhoseSysfsShowsAKey",
      "--foreign sysfs=key -- sh -c '" + kProbe + " list; " + kProbe + " discover'", 1,
      "/dev/hidraw0\nfailed NoKey \n"},

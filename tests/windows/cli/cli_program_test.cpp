@@ -112,11 +112,12 @@ TEST_F(CliProgramTest, UsageError) {
     EXPECT_TRUE(Has(ran.err, "사용법 오류")) << ran.err;
 }
 
-// The key pulled out at its write to cell 45 (18 reports for the status
-// read, 13 for the change's presence and key-password read, 5 writes), and
-// plugged in again while the command waits: the old key password is back.
+// The key pulled out at its write to cell 45 (4 reports for the choice, 1
+// for its state, 13 for the change's presence and key-password read, 5
+// writes), and plugged in again while the command waits: the old key
+// password is back.
 TEST_F(CliProgramTest, AKeyPulledDuringAChangeIsPutRightWhenItComesBack) {
-    Control("unplug-after " + inUse + " 36");
+    Control("unplug-after " + inUse + " 23");
     const Ran ran = RunCli("set-key-password --serial 4b41d001", "1234\r\nabcdefgh\r\nabcdefgh\r\n",
                            {"Ctrl-C", [&] { Control("replug " + inUse); }});
     EXPECT_EQ(8, ran.exitCode) << ran.err;
