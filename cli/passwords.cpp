@@ -41,7 +41,6 @@ std::optional<Message> Refusal(Message prompt, const TypedLine& line, TextField&
 
 }  // namespace
 
-TypedLine typedLine;
 TypedTexts typedTexts;
 
 void KeepByte(TypedLine& line, char byte) {
@@ -75,14 +74,14 @@ Asked AskPassword(Message prompt, TextField& text) {
     const bool terminal = PasswordsFromTerminal();
     for (int tries = 1;; ++tries) {
         WipeSecret(text);
-        typedLine = TypedLine{};
         // A Ctrl-C noted while the key was looked at is not lost when the
         // line is already waiting on standard input.
+        TypedLine line;
         const LineRead read =
-            InterruptRequested() ? LineRead::Interrupted : ReadPasswordLine(Say(prompt), typedLine);
+            InterruptRequested() ? LineRead::Interrupted : ReadPasswordLine(Say(prompt), line);
         const std::optional<Message> refusal =
-            read == LineRead::Line ? Refusal(prompt, typedLine, text) : std::nullopt;
-        WipeBytes(typedLine.bytes.data(), typedLine.bytes.size());
+            read == LineRead::Line ? Refusal(prompt, line, text) : std::nullopt;
+        WipeBytes(line.bytes.data(), line.bytes.size());
         if (read == LineRead::Ended) return {ExitCode::Usage, Say(Message::InputEnded)};
         if (read == LineRead::Interrupted)
             return {ExitCode::Interrupted, Say(Message::InterruptedNothingChanged)};

@@ -22,9 +22,6 @@ struct TypedLine {
     bool cut = false;  // longer than the buffer: read to its end, but refused
 };
 
-// The line being read at a prompt, wiped as soon as it has been converted.
-extern TypedLine typedLine;
-
 enum class LineRead : std::uint8_t { Line, Ended, Interrupted };
 
 // Appends a byte of the line.

@@ -105,8 +105,6 @@ public:
               &typedTexts.newPassword, &typedTexts.confirmation})
             for (char c : *field)
                 if (c != 0) return false;
-        for (char c : typedLine.bytes)
-            if (c != 0) return false;
         return true;
     }
 

@@ -251,20 +251,6 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{"FactoryMarkFirst", "\r1234", "cannot begin with a carriage return"}),
     [](const auto& info) { return info.param.name; });
 
-// The line as typed is wiped once converted, whether it was taken or not.
-class TypedLineTest : public CliTest, public ::testing::WithParamInterface<const char*> {};
-
-TEST_P(TypedLineTest, IsWipedOnceConverted) {
-    Type({GetParam()});
-    TextField text;
-    AskPassword(Message::PromptNewKeyPassword, text);
-    EXPECT_EQ(decltype(typedLine.bytes){}, typedLine.bytes);
-    text.fill(0);
-}
-
-INSTANTIATE_TEST_SUITE_P(Lines, TypedLineTest,
-                         ::testing::Values("secret-9", "abcdefghijkl", "\rabc", "caf\xC3\xA9"));
-
 TEST_F(PasswordCommandTest, StandardInputEndingBeforeAPassword) {
     vkey::VirtualKey& key = InUse(kSerialA);
     Type({"1234", "abcd"});
