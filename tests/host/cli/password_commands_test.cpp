@@ -287,7 +287,8 @@ TEST_P(CtrlCDuringTheLookTest, EndsTheCommandBeforeStandardInputIsRead) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Commands, CtrlCDuringTheLookTest,
-                         ::testing::Values("show-login-password", "set-key-password"));
+                         ::testing::Values("show-login-password", "set-key-password"),
+                         [](const auto& info) { return info.index ? "SetKey" : "ShowLogin"; });
 
 TEST_F(PasswordCommandTest, ChangeAsJson) {
     InUse(kSerialA);

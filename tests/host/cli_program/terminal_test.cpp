@@ -198,9 +198,13 @@ TEST_P(StopTest, AtAPrompt) {
     EXPECT_FALSE(Has(session.Shown(), "secret-9")) << session.Shown();
 }
 
-std::string NameOf(const ::testing::TestParamInfo<Stop>& info) {
+void PrintTo(Stop stop, std::ostream* out) {
     constexpr const char* kNames[] = {"CtrlZ", "Sigstop", "CtrlZWithoutJobControl"};
-    return kNames[static_cast<int>(info.param)];
+    *out << kNames[static_cast<int>(stop)];
+}
+
+std::string NameOf(const ::testing::TestParamInfo<Stop>& info) {
+    return ::testing::PrintToString(info.param);
 }
 
 INSTANTIATE_TEST_SUITE_P(By, StopTest,
