@@ -68,6 +68,14 @@ SerialChoice ParseSerial(std::string_view text) {
     return serial;
 }
 
+bool SerialGiven(const CLI::App& app) {
+    for (const CommandEntry& command : kCommandTable)
+        if (command.takesSerial && app.got_subcommand(command.name) &&
+            app.get_subcommand(command.name)->count("--serial") > 0)
+            return true;
+    return false;
+}
+
 int UsageFailure(const std::string& why, bool json) {
     Outcome outcome;
     Fail(outcome, ExitCode::Usage, Say(Message::UsageError, {why}));
@@ -113,8 +121,10 @@ int RunCommandLine(int argc, const char* const* argv) {
     }
     if (arguments.csv && arguments.json)
         return UsageFailure("--csv excludes --json", arguments.json);
+    // An empty --serial (an unset variable in a script) names no key: it is
+    // refused as any other text that is not a serial number.
     SerialChoice serial;
-    if (!arguments.serial.empty() && !(serial = ParseSerial(arguments.serial)))
+    if (SerialGiven(app) && !(serial = ParseSerial(arguments.serial)))
         return UsageFailure(Say(Message::BadSerial), arguments.json);
 
     ExitCode code = ExitCode::Usage;

@@ -34,8 +34,9 @@ inline constexpr std::array kExitCodes{
                   "the system refused what the command needed (random source, output)",
                   "명령에 필요한 것을 시스템이 거부함 (난수 발생원, 출력)"},
     ExitCodeEntry{ExitCode::Usage, "usage-error",
-                  "usage error, or a password that does not fit 11 bytes of code page 949",
-                  "사용법 오류, 또는 코드 페이지 949로 11바이트에 들어가지 않는 암호"},
+                  "usage error, or a typed password the key cannot take (refused before "
+                  "anything was written)",
+                  "사용법 오류, 또는 인증키가 받을 수 없는 암호 (아무것도 쓰기 전에 거부함)"},
     ExitCodeEntry{ExitCode::NoKey, "no-key",
                   "no key attached, no key with that serial number, or the key did not answer",
                   "인증키가 없음, 그 일련번호의 인증키가 없음, 또는 인증키가 응답하지 않음"},

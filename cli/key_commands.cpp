@@ -278,7 +278,8 @@ std::string FailureMessage(const KeyFacts& key) {
     switch (key.failure) {
         case DiscoveryFailure::PermissionDenied:
 #if defined(__linux__)
-            return Say(Message::KeyPermissionDenied, {key.path}) + " " + Say(Message::UdevRuleHint);
+            return Say(Message::KeyPermissionDenied, {key.path}) + " " +
+                   Say(Message::UdevRuleHint) + " " + Say(Message::PlugdevHint);
 #else
             return Say(Message::KeyPermissionDenied, {key.path});
 #endif

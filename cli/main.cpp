@@ -4,6 +4,7 @@
 
 int main(int argc, char** argv) {
     UseLanguage(UserLanguage());
+    GuardProcessMemory();
     StartConsole();
     WatchForInterrupt();
     return RunCommandLine(argc, argv);

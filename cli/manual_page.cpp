@@ -107,15 +107,24 @@ int main(int argc, char** argv) {
 
     std::cout << ".SH " << Text("ENVIRONMENT", "환경 변수")
               << "\n.TP\n.B LC_ALL, LC_MESSAGES, LANG\n"
-              << Roff(Text("the first one set chooses the language: Korean when it starts with "
-                           "\"ko\", English otherwise",
-                           "처음으로 설정된 변수가 언어를 정합니다: \"ko\"로 시작하면 한국어, "
-                           "아니면 영어"))
+              << Roff(Text("the first one set chooses the language: Korean for the language ko "
+                           "(ko_KR.UTF-8, for instance) when the character set is UTF-8, "
+                           "English otherwise",
+                           "처음으로 설정된 변수가 언어를 정합니다: 언어가 ko이고 (ko_KR.UTF-8 "
+                           "등) 문자 집합이 UTF-8이면 한국어, 아니면 영어"))
+              << "\n.TP\n.B LC_ALL, LC_CTYPE, LANG\n"
+              << Roff(Text("the first one set gives the character set passwords are typed in "
+                           "(UTF-8 in the C locale)",
+                           "처음으로 설정된 변수가 암호를 입력하는 문자 집합을 정합니다 (C "
+                           "로캘에서는 UTF-8)"))
               << "\n";
     std::cout << ".SH " << Text("FILES", "파일") << "\n.TP\n"
               << ".I /usr/lib/udev/rules.d/70\\-keyadmin\\-usb\\-key.rules\n"
-              << Roff(Text("gives the user at the machine's seat access to the key's hidraw node",
-                           "자리에 앉은 사용자에게 인증키의 hidraw 노드를 열 권한을 줍니다"))
-              << "\n";
+              << Roff(Text("gives the user at the machine's seat access to the key's hidraw "
+                           "node; the package's file, which an upgrade overwrites",
+                           "자리에 앉은 사용자에게 인증키의 hidraw 노드를 열 권한을 줍니다. "
+                           "패키지를 업그레이드하면 덮어쓰는 패키지 파일입니다"))
+              << "\n.TP\n.I /etc/udev/rules.d/70\\-keyadmin\\-usb\\-key.rules\n"
+              << Roff(Say(Message::PlugdevHint)) << "\n";
     return 0;
 }

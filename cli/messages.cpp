@@ -80,6 +80,13 @@ constexpr std::array kTexts{
     Texts{Message::TextNotCp949,
           "That password holds a character that code page 949 cannot write; it was not used.",
           "코드 페이지 949로 쓸 수 없는 문자가 암호에 있습니다. 이 암호는 쓰지 않았습니다."},
+    Texts{Message::KeyPasswordEmpty, "A key password cannot be empty; it was not used.",
+          "인증키 암호는 비워 둘 수 없습니다. 이 암호는 쓰지 않았습니다."},
+    Texts{Message::KeyPasswordFactoryMark,
+          "A key password cannot begin with a carriage return (byte 0x0D), which marks a "
+          "factory-initial key; it was not used.",
+          "인증키 암호는 초기화 상태의 인증키를 나타내는 캐리지 리턴(바이트 0x0D)으로 시작할 수 "
+          "없습니다. 이 암호는 쓰지 않았습니다."},
     Texts{Message::TypeAgain, "Type it again.", "다시 입력하십시오."},
     Texts{Message::InputEnded, "Standard input ended before a password was read.",
           "암호를 읽기 전에 표준 입력이 끝났습니다."},
@@ -90,17 +97,31 @@ constexpr std::array kTexts{
           "%s의 인증키를 열 권한이 없습니다."},
     Texts{Message::UdevRuleHint,
           "KeyAdmin's udev rule gives the user at this computer access to the key: the package "
-          "installs it in /usr/lib/udev/rules.d/, and 'sudo udevadm control --reload-rules && "
-          "sudo udevadm trigger' (or plugging the key in again) applies it; without the "
-          "package, first 'sudo cp packaging/linux/70-keyadmin-usb-key.rules /etc/udev/rules.d/' "
-          "from the source tree. A login without a seat (over SSH) needs the rule's plugdev "
-          "line instead, and the user in the plugdev group.",
+          "installs it in /usr/lib/udev/rules.d/; without the package, first 'sudo cp "
+          "packaging/linux/70-keyadmin-usb-key.rules /etc/udev/rules.d/' from the source tree. "
+          "'sudo udevadm control --reload-rules' and 'sudo udevadm trigger "
+          "--subsystem-match=hidraw --action=change' (or plugging the key in again) apply it.",
           "KeyAdmin의 udev 규칙이 이 컴퓨터 앞의 사용자에게 인증키를 열 권한을 줍니다. 패키지가 "
-          "규칙을 /usr/lib/udev/rules.d/에 설치하며, 'sudo udevadm control --reload-rules && "
-          "sudo udevadm trigger'를 실행하거나 인증키를 다시 꽂으면 적용됩니다. 패키지 없이 쓸 "
-          "때는 먼저 소스 트리에서 'sudo cp packaging/linux/70-keyadmin-usb-key.rules "
-          "/etc/udev/rules.d/'를 실행하십시오. 자리 없이 (SSH로) 로그인했다면 규칙의 plugdev "
-          "줄을 대신 쓰고 사용자를 plugdev 그룹에 넣어야 합니다."},
+          "규칙을 /usr/lib/udev/rules.d/에 설치합니다. 패키지 없이 쓸 때는 먼저 소스 트리에서 "
+          "'sudo cp packaging/linux/70-keyadmin-usb-key.rules /etc/udev/rules.d/'를 "
+          "실행하십시오. 'sudo udevadm control --reload-rules'와 'sudo udevadm trigger "
+          "--subsystem-match=hidraw --action=change'를 실행하거나 인증키를 다시 꽂으면 "
+          "적용됩니다."},
+    Texts{Message::PlugdevHint,
+          "A login without a seat (over SSH) needs the rule's plugdev line instead: copy the "
+          "rule under the same name into /etc/udev/rules.d/ ('sudo cp "
+          "/usr/lib/udev/rules.d/70-keyadmin-usb-key.rules /etc/udev/rules.d/') and edit that "
+          "copy, never the package's file under /usr/lib, which an upgrade overwrites: its "
+          "plugdev line in place of the uaccess one. Then put the user in the plugdev group, and "
+          "run 'sudo udevadm control --reload-rules' and 'sudo udevadm trigger "
+          "--subsystem-match=hidraw --action=change'.",
+          "자리 없이 (SSH로) 로그인했다면 규칙의 plugdev 줄을 대신 써야 합니다. 규칙을 같은 "
+          "이름으로 /etc/udev/rules.d/에 복사하고 ('sudo cp "
+          "/usr/lib/udev/rules.d/70-keyadmin-usb-key.rules /etc/udev/rules.d/') 그 사본을 "
+          "고치십시오. 패키지를 업그레이드하면 덮어쓰는 /usr/lib의 패키지 파일은 고치지 "
+          "마십시오. 사본에서 uaccess 줄 대신 plugdev 줄을 쓰고, 사용자를 plugdev 그룹에 넣은 "
+          "뒤 'sudo udevadm control --reload-rules'와 'sudo udevadm trigger "
+          "--subsystem-match=hidraw --action=change'를 실행하십시오."},
     Texts{Message::KeyInUse, "The key at %s is in use by another program.",
           "%s의 인증키를 다른 프로그램이 사용하고 있습니다."},
     Texts{Message::KeyUnusable,

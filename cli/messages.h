@@ -42,6 +42,8 @@ enum class Message : std::uint8_t {
     // typed texts
     TextTooLong,
     TextNotCp949,
+    KeyPasswordEmpty,
+    KeyPasswordFactoryMark,
     TypeAgain,
     InputEnded,
     // finding the key
@@ -49,6 +51,7 @@ enum class Message : std::uint8_t {
     KeyDidNotAnswer,
     KeyPermissionDenied,
     UdevRuleHint,
+    PlugdevHint,
     KeyInUse,
     KeyUnusable,
     NoKeyWithSerial,

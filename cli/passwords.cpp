@@ -2,6 +2,9 @@
 // and random key passwords.
 #include "passwords.h"
 
+#include <optional>
+
+#include "key_cell_map.h"
 #include "platform.h"
 #include "secret_wipe.h"
 #include "wipe_bytes.h"
@@ -14,6 +17,27 @@ constexpr int kTries = 3;
 // at or above it would favour the first characters, and is drawn again.
 constexpr unsigned kUsableBytes =
     256 / kRandomPasswordAlphabet.size() * kRandomPasswordAlphabet.size();
+
+// A new key password is refused empty (an unset variable in a script), and
+// beginning with the byte that marks a factory-initial key: the key would
+// look factory-initial, and init would set it again without its password.
+bool AsksNewKeyPassword(Message prompt) {
+    return prompt == Message::PromptNewKeyPassword || prompt == Message::PromptEachKeyPassword;
+}
+
+// Why the line is not taken as the text `prompt` asks for; none when it is,
+// and `text` then holds it.
+std::optional<Message> Refusal(Message prompt, const TypedLine& line, TextField& text) {
+    const TypedText typed =
+        line.cut ? TypedText::TooLong
+                 : EncodeTypedText(std::string_view(line.bytes.data(), line.length), text);
+    if (typed == TypedText::TooLong) return Message::TextTooLong;
+    if (typed == TypedText::NotCp949) return Message::TextNotCp949;
+    if (!AsksNewKeyPassword(prompt)) return std::nullopt;
+    if (text[0] == 0) return Message::KeyPasswordEmpty;
+    if (text[0] == kFactoryInitialMark) return Message::KeyPasswordFactoryMark;
+    return std::nullopt;
+}
 
 }  // namespace
 
@@ -49,22 +73,22 @@ LineRead ReadTypedLine(ReadByte next, TypedLine& line) {
 Asked AskPassword(Message prompt, TextField& text) {
     const bool terminal = PasswordsFromTerminal();
     for (int tries = 1;; ++tries) {
-        text.fill(0);
+        WipeSecret(text);
+        // A Ctrl-C noted while the key was looked at is not lost when the
+        // line is already waiting on standard input.
         TypedLine line;
-        const LineRead read = ReadPasswordLine(Say(prompt), line);
-        const TypedText typed =
-            read != LineRead::Line ? TypedText::NotCp949
-            : line.cut             ? TypedText::TooLong
-                       : EncodeTypedText(std::string_view(line.bytes.data(), line.length), text);
+        const LineRead read =
+            InterruptRequested() ? LineRead::Interrupted : ReadPasswordLine(Say(prompt), line);
+        const std::optional<Message> refusal =
+            read == LineRead::Line ? Refusal(prompt, line, text) : std::nullopt;
         WipeBytes(line.bytes.data(), line.bytes.size());
         if (read == LineRead::Ended) return {ExitCode::Usage, Say(Message::InputEnded)};
         if (read == LineRead::Interrupted)
             return {ExitCode::Interrupted, Say(Message::InterruptedNothingChanged)};
-        if (typed == TypedText::Taken) return {ExitCode::Success, {}};
-        const std::string refusal =
-            Say(typed == TypedText::TooLong ? Message::TextTooLong : Message::TextNotCp949);
-        if (!terminal || tries == kTries) return {ExitCode::Usage, refusal};
-        WriteErr(refusal + " " + Say(Message::TypeAgain) + "\n");
+        if (!refusal) return {ExitCode::Success, {}};
+        WipeSecret(text);
+        if (!terminal || tries == kTries) return {ExitCode::Usage, Say(*refusal)};
+        WriteErr(Say(*refusal) + " " + Say(Message::TypeAgain) + "\n");
     }
 }
 

@@ -1,10 +1,17 @@
 // The terminal on POSIX: the standard streams written with write(2); Ctrl-C
-// (SIGINT, SIGTERM, SIGHUP) noted by a handler installed without
-// SA_RESTART, so that a read from the terminal or a sleep returns at once
-// when one comes; passwords from the terminal with its echo turned off for
-// the line, or from standard input read a byte at a time, so that no line
-// is read ahead into a buffer that outlives it; and the random source on
-// Linux, getrandom(2), from the kernel's pool.
+// (SIGINT, SIGTERM, SIGHUP, and Ctrl-\'s SIGQUIT) noted by a handler
+// installed without SA_RESTART, so that a read from the terminal or a sleep
+// returns at once when one comes; passwords from the terminal with its echo
+// turned off for the line, and back on while the program is stopped at the
+// prompt (Ctrl-Z), or from standard input read a byte at a time, so that no
+// line is read ahead into a buffer that outlives it; the random source on
+// Linux, getrandom(2), from the kernel's pool; and on Linux a process that
+// leaves no core file and that no other user's process may trace.
+#if defined(__linux__)
+#include <sys/prctl.h>
+#endif
+#include <fcntl.h>
+#include <poll.h>
 #include <sys/random.h>
 #include <termios.h>
 #include <time.h>
@@ -19,9 +26,61 @@
 namespace {
 
 volatile std::sig_atomic_t interrupted = 0;
+// A byte for each Ctrl-C, so that a read that was about to start when it
+// came wakes for it too.
+int interruptPipe[2] = {-1, -1};
 
 void OnInterrupt(int) {
+    const int error = errno;
     interrupted = 1;
+    if (interruptPipe[1] >= 0) (void)!write(interruptPipe[1], "", 1);
+    errno = error;
+}
+
+void Handle(int signal, void (*handler)(int), struct sigaction* before = nullptr) {
+    struct sigaction action {};
+    action.sa_handler = handler;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = 0;
+    sigaction(signal, &action, before);
+}
+
+// The terminal while a password is typed: its modes as they were and
+// without echo, and the prompt, shown again when a stop dropped what was
+// typed of the line.
+termios normalModes{};
+termios typingModes{};
+std::string_view typingPrompt;
+volatile std::sig_atomic_t typingAgain = 0;
+
+void TypeAgainWithoutEcho() {
+    tcsetattr(STDIN_FILENO, TCSAFLUSH, &typingModes);
+    typingAgain = 1;
+}
+
+// Ctrl-Z at the prompt: while the program is stopped, the terminal has its
+// echo back, without what was typed of the line (the shell would take it).
+void OnStop(int) {
+    const int error = errno;
+    tcsetattr(STDIN_FILENO, TCSAFLUSH, &normalModes);
+    Handle(SIGTSTP, SIG_DFL);
+    sigset_t stop;
+    sigemptyset(&stop);
+    sigaddset(&stop, SIGTSTP);
+    sigprocmask(SIG_UNBLOCK, &stop, nullptr);
+    raise(SIGTSTP);  // stopped here until it goes on
+    sigprocmask(SIG_BLOCK, &stop, nullptr);
+    Handle(SIGTSTP, OnStop);
+    TypeAgainWithoutEcho();
+    errno = error;
+}
+
+// Going on after any stop: the shell may have given the terminal its echo
+// back meanwhile.
+void OnContinue(int) {
+    const int error = errno;
+    TypeAgainWithoutEcho();
+    errno = error;
 }
 
 bool WriteAll(int fd, std::string_view text) {
@@ -36,26 +95,44 @@ bool WriteAll(int fd, std::string_view text) {
 
 ByteRead ReadStandardInput(char& byte) {
     for (;;) {
+        if (typingAgain) {
+            typingAgain = 0;
+            WriteErr(typingPrompt);
+        }
+        if (interrupted) return ByteRead::Interrupted;
+        pollfd ready[2] = {{STDIN_FILENO, POLLIN, 0}, {interruptPipe[0], POLLIN, 0}};
+        const int woken = poll(ready, 2, -1);
+        if (woken < 0 && errno != EINTR) return ByteRead::Ended;
+        if (woken <= 0 || ready[0].revents == 0) continue;  // a signal, or Ctrl-C's byte
         const ssize_t got = read(STDIN_FILENO, &byte, 1);
         if (got == 1) return ByteRead::Byte;
-        if (got < 0 && errno == EINTR && !InterruptRequested()) continue;
-        return got < 0 && errno == EINTR ? ByteRead::Interrupted : ByteRead::Ended;
+        if (got < 0 && errno == EINTR) continue;
+        return ByteRead::Ended;
     }
 }
 
 // Whatever was typed before the prompt showed is dropped (TCSAFLUSH).
 LineRead ReadLineWithoutEcho(std::string_view prompt, TypedLine& line) {
-    termios saved{};
-    const bool terminal = tcgetattr(STDIN_FILENO, &saved) == 0;
+    const bool terminal = tcgetattr(STDIN_FILENO, &normalModes) == 0;
+    struct sigaction stop {};
+    struct sigaction resume {};
     if (terminal) {
-        termios quiet = saved;
-        quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-        quiet.c_lflag |= ECHONL;
-        tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+        typingModes = normalModes;
+        typingModes.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+        typingModes.c_lflag |= ECHONL;
+        typingPrompt = prompt;
+        typingAgain = 0;
+        Handle(SIGTSTP, OnStop, &stop);
+        Handle(SIGCONT, OnContinue, &resume);
+        tcsetattr(STDIN_FILENO, TCSAFLUSH, &typingModes);
     }
     WriteErr(prompt);
     const LineRead read = ReadTypedLine(ReadStandardInput, line);
-    if (terminal) tcsetattr(STDIN_FILENO, TCSANOW, &saved);
+    if (terminal) {
+        sigaction(SIGTSTP, &stop, nullptr);
+        sigaction(SIGCONT, &resume, nullptr);
+        tcsetattr(STDIN_FILENO, TCSANOW, &normalModes);
+    }
     if (read != LineRead::Line) WriteErr("\n");
     return read;
 }
@@ -75,11 +152,14 @@ bool WriteErr(std::string_view utf8) {
 }
 
 void WatchForInterrupt() {
-    struct sigaction action {};
-    action.sa_handler = OnInterrupt;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = 0;
-    for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
+    if (pipe2(interruptPipe, O_CLOEXEC | O_NONBLOCK) != 0) interruptPipe[0] = interruptPipe[1] = -1;
+    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) Handle(signal, OnInterrupt);
+}
+
+void GuardProcessMemory() {
+#if defined(__linux__)
+    prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
+#endif
 }
 
 bool InterruptRequested() {
@@ -88,6 +168,9 @@ bool InterruptRequested() {
 
 void ForgetInterrupt() {
     interrupted = 0;
+    char bytes[16];
+    while (interruptPipe[0] >= 0 && read(interruptPipe[0], bytes, sizeof bytes) > 0) {
+    }
 }
 
 void PauseUnlessInterrupted(std::uint32_t milliseconds) {

@@ -128,6 +128,10 @@ LineRead ReadLineWithoutEcho(HANDLE input, std::string_view prompt, TypedLine& l
 
 }  // namespace
 
+// Another user's process may not open this one (the default security of a
+// process), and Windows writes no core file of it.
+void GuardProcessMemory() {}
+
 void StartConsole() {}
 
 bool WriteOut(std::string_view utf8) {

@@ -314,6 +314,7 @@ void LookAt(Run& run, const KeyConnection& connection) {
         const std::string pending = SerialText(PendingRepairSerial());
         return Report(run, key, KeyResult::Failed, Say(Message::EachRepairFirst, {pending}));
     }
+    if (InterruptRequested()) return;  // pressed while the key was looked at
     TextField password = run.shared;
     if (run.options.random && !DrawRandomPassword(password)) {
         WriteErr(Say(Message::RandomSourceFailed) + "\n");

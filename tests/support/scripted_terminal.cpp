@@ -70,10 +70,16 @@ LineRead ReadPasswordLine(std::string_view prompt, TypedLine& line) {
 void WatchForInterrupt() {}
 
 bool InterruptRequested() {
+    std::uint64_t& at = Console().interruptAtMs;
+    if (at != 0 && fakeclock::Now() >= at) {
+        Console().interrupted = true;
+        at = 0;
+    }
     return Console().interrupted;
 }
 
 void ForgetInterrupt() {
+    InterruptRequested();  // a Ctrl-C due by now was pressed, and is forgotten too
     Console().interrupted = false;
 }
 

@@ -43,6 +43,9 @@ struct Terminal {
     std::function<void(const std::string& err)> onErr;
     // Ctrl-C is pressed as soon as standard error has shown this text.
     std::string interruptOnErr;
+    // Ctrl-C is pressed once the fake clock reaches this (0: never), as
+    // during a look at a key that answers late.
+    std::uint64_t interruptAtMs = 0;
 
     std::deque<std::uint8_t> random;                 // the random source's next bytes
     std::uint64_t randomState = 0x9E3779B97F4A7C15;  // then these, a xorshift sequence

@@ -2,6 +2,7 @@
 // every key of the key's vendor and product (a foreign device is never
 // listed), each read through its own serial-number command; several keys and
 // no --serial change nothing.
+#include <cstdio>
 #include <filesystem>
 
 #include "cli_fixture.h"
@@ -241,7 +242,7 @@ TEST_P(BadSerialTest, IsAUsageError) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Texts, BadSerialTest,
-                         ::testing::Values("4b41d0", "4b41d0011", "4b41d0g1", "0x4b41d0"));
+                         ::testing::Values("", "4b41d0", "4b41d0011", "4b41d0g1", "0x4b41d0"));
 
 // Keys that cannot be opened, or cannot be used: listed with the reason, and
 // the exit code of the first.
@@ -302,17 +303,42 @@ INSTANTIATE_TEST_SUITE_P(
                                   "is in use by another program."}),
     [](const auto& info) { return info.param.name; });
 
+// The manual page as it reads, its troff escapes of '-' undone.
+std::string ManualPage(const char* language) {
+    std::string page;
+#ifdef KEYADMIN_CLI_MANUAL
+    FILE* manual = popen((std::string(KEYADMIN_CLI_MANUAL) + " " + language).c_str(), "r");
+    for (int c; manual && (c = std::fgetc(manual)) != EOF;) page += static_cast<char>(c);
+    if (manual) pclose(manual);
+#endif
+    for (std::size_t at; (at = page.find("\\-")) != std::string::npos;) page.erase(at, 1);
+    return page;
+}
+
+// The permission-denied hint and the manual page, in both languages: where
+// the rule is, the plugdev line in a copy of it under /etc/udev/rules.d/
+// (never in the package's file, which an upgrade overwrites), and the
+// commands that apply it to the keys already attached.
 TEST_F(KeyChoiceTest, PermissionDeniedNamesTheRuleAndHowToInstallIt) {
     const std::string rule = "packaging/linux/70-keyadmin-usb-key.rules";
-    for (const Language language : {Language::English, Language::Korean}) {
+    const std::string packaged = "/usr/lib/udev/rules.d/70-keyadmin-usb-key.rules";
+    const std::vector<std::string> inBoth{"sudo cp " + packaged + " /etc/udev/rules.d/",
+                                          "sudo udevadm control --reload-rules",
+                                          "sudo udevadm trigger --subsystem-match=hidraw "
+                                          "--action=change"};
+    for (const auto& [language, name] :
+         {std::pair{Language::English, "en"}, std::pair{Language::Korean, "ko"}}) {
         UseLanguage(language);
         Fresh(kSerialA);
         inproc::RefuseOpening(0, DiscoveryFailure::PermissionDenied);
         EXPECT_EQ(9, Run({"status"}));
         EXPECT_TRUE(Has(Err(), "sudo cp " + rule + " /etc/udev/rules.d/")) << Err();
-        EXPECT_TRUE(Has(Err(), "sudo udevadm control --reload-rules && sudo udevadm trigger"))
-            << Err();
-        EXPECT_TRUE(Has(Err(), "/usr/lib/udev/rules.d/")) << Err();
+        const std::string manual = ManualPage(name);
+        EXPECT_TRUE(Has(manual, ".I " + packaged)) << manual;
+        for (const std::string& advice : inBoth) {
+            EXPECT_TRUE(Has(Err(), advice)) << advice << "\n" << Err();
+            EXPECT_TRUE(Has(manual, advice)) << advice << "\n" << manual;
+        }
         inproc::Reset();
         term::Reset();
     }

@@ -175,9 +175,9 @@ INSTANTIATE_TEST_SUITE_P(
                                  "init",
                                  true,
                                  {"", ""},
-                                 0,
-                                 "its first key password was set",
-                                 Padded(""),
+                                 2,
+                                 "A key password cannot be empty",
+                                 kInitialField,
                                  Padded("")}),
     [](const auto& info) { return info.param.name; });
 
@@ -242,11 +242,13 @@ TEST_P(RefusedTextTest, OnATerminalThreeRefusalsEndTheCommand) {
 
 INSTANTIATE_TEST_SUITE_P(
     Texts, RefusedTextTest,
-    ::testing::Values(RefusalCase{"TwelveBytes", "abcdefghijkl", "takes more than 11 bytes"},
-                      RefusalCase{"SixHangul", "가나다라마바", "takes more than 11 bytes"},
-                      RefusalCase{"LongerThanAnyLine", std::string(300, 'a'),
-                                  "takes more than 11 bytes"},
-                      RefusalCase{"NoCp949Form", "caf\xC3\xA9", "code page 949 cannot write"}),
+    ::testing::Values(
+        RefusalCase{"TwelveBytes", "abcdefghijkl", "takes more than 11 bytes"},
+        RefusalCase{"SixHangul", "가나다라마바", "takes more than 11 bytes"},
+        RefusalCase{"LongerThanAnyLine", std::string(300, 'a'), "takes more than 11 bytes"},
+        RefusalCase{"NoCp949Form", "caf\xC3\xA9", "code page 949 cannot write"},
+        RefusalCase{"EmptyKeyPassword", "", "A key password cannot be empty"},
+        RefusalCase{"FactoryMarkFirst", "\r1234", "cannot begin with a carriage return"}),
     [](const auto& info) { return info.param.name; });
 
 TEST_F(PasswordCommandTest, StandardInputEndingBeforeAPassword) {
@@ -266,6 +268,27 @@ TEST_F(PasswordCommandTest, CtrlCAtAPromptChangesNothing) {
     EXPECT_EQ(0, CellWrites());
     EXPECT_EQ(Padded("1234"), Field(key, 40));
 }
+
+// Ctrl-C pressed while the key is looked at (its first reply comes after
+// 2 s), the passwords already waiting on standard input: the command ends
+// before it reads them, with the key as it was.
+class CtrlCDuringTheLookTest : public CliTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(CtrlCDuringTheLookTest, EndsTheCommandBeforeStandardInputIsRead) {
+    const vkey::KeyContents before = InUse(kSerialA).contents();
+    inproc::QueueReadDelays({2000});
+    term::Console().interruptAtMs = fakeclock::Now() + 1000;
+    Type({"1234", "abcd", "abcd"});
+    EXPECT_EQ(130, Run({GetParam()}));
+    EXPECT_EQ("Stopped by Ctrl-C; nothing was changed.\n", Err());
+    EXPECT_EQ("", Out());
+    EXPECT_EQ(3u, term::Console().typed.size()) << "no line read";
+    EXPECT_EQ(before.cells, inproc::Devices()[0].contents().cells);
+}
+
+INSTANTIATE_TEST_SUITE_P(Commands, CtrlCDuringTheLookTest,
+                         ::testing::Values("show-login-password", "set-key-password"),
+                         [](const auto& info) { return info.index ? "SetKey" : "ShowLogin"; });
 
 TEST_F(PasswordCommandTest, ChangeAsJson) {
     InUse(kSerialA);

@@ -105,11 +105,35 @@ TEST_F(ProvisioningTest, CtrlCEndsWithASummary) {
               Lines(Out()));
 }
 
+// Ctrl-C pressed while an arriving key is looked at (its first reply comes
+// after 2 s; a look for keys takes 0.2 s): the run ends before the key is
+// written to.
+TEST_F(ProvisioningTest, CtrlCDuringTheLookAtAKeyEndsTheRunBeforeItIsSet) {
+    PlugInTurn({{2, vkey::FactoryInitialContents(kSerialA)}});
+    term::Console().onPause = [previous = term::Console().onPause](int now) {
+        previous(now);
+        term::Console().interruptAtMs = fakeclock::Now() + 1000;
+    };
+    inproc::QueueReadDelays({2000});
+    Type({"first", "first"});
+    EXPECT_EQ(0, Run({"init", "--each"}));
+    EXPECT_EQ(0, CellWrites());
+    EXPECT_EQ(static_cast<char>(vkey::kFactoryMark), Field(inproc::Devices()[0], 40)[0]);
+    EXPECT_EQ(std::vector<std::string>{"Keys set: 0, skipped: 0, failed: 0."}, Lines(Out()));
+}
+
 TEST_F(ProvisioningTest, DifferingConfirmationSetsNothing) {
     Fresh(kSerialA);
     Type({"first", "frist"});
     EXPECT_EQ(6, Run({"init", "--each"}));
     EXPECT_EQ(static_cast<char>(vkey::kFactoryMark), Field(inproc::Devices()[0], 40)[0]);
+    EXPECT_EQ(0, CellWrites());
+}
+
+TEST_F(ProvisioningTest, AnEmptyPasswordForEveryKeySetsNothing) {
+    Fresh(kSerialA);
+    Type({"", ""});
+    EXPECT_EQ(2, Run({"init", "--each"}));
     EXPECT_EQ(0, CellWrites());
 }
 

@@ -16,12 +16,14 @@ protected:
             Fresh(kSerialA);
         else
             InUse(kSerialA);
-        const int before = ExchangesBeforeWrite(arguments, typed, address);
-        EXPECT_GT(before, 0);
-        inproc::Devices()[0].UnplugAfter(before);
+        before_ = ExchangesBeforeWrite(arguments, typed, address);
+        EXPECT_GT(before_, 0);
+        inproc::Devices()[0].UnplugAfter(before_);
         Type(typed);
         return inproc::Devices()[0];
     }
+
+    int before_ = 0;  // the exchanges the key took before it was pulled
 
     // Plugs the key back in at the `pause`-th wait.
     static void ReplugAt(int pause) {
@@ -170,7 +172,12 @@ TEST_F(RepairWaitTest, CtrlCAsSoonAsTheWaitIsToldOfEndsIt) {
 
 TEST_F(RepairWaitTest, CtrlCDuringTheChangeDoesNotEndTheWait) {
     PulledAt(45, false, {"set-key-password"}, {"1234", "abcdefgh", "abcdefgh"});
-    term::Console().interrupted = true;  // pressed while the key was written
+    // Pressed while the key was written: the echo of its last write came
+    // 10 ms late.
+    std::vector<std::uint32_t> delays(before_, 0);
+    delays.back() = 10;
+    inproc::QueueReadDelays(delays);
+    term::Console().interruptAtMs = fakeclock::Now() + 5;
     ReplugAt(5);
     EXPECT_EQ(8, Run({"set-key-password"}));
     EXPECT_EQ(Padded("1234"), Field(inproc::Devices()[0], 40));

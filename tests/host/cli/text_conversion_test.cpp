@@ -1,10 +1,19 @@
 // Typed texts into code page 949 and key fields out of it, through the
 // platform's converter (glibc's iconv here): a text that does not fit or has
 // no code page 949 form is refused whole, never cut; any bytes of a field
-// show as valid UTF-8.
+// show as valid UTF-8; text is typed in the locale's character set, and the
+// converter keeps no copy of it.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cinttypes>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "output.h"
@@ -103,5 +112,79 @@ INSTANTIATE_TEST_SUITE_P(
         DisplayCase{"EscapeForATerminal", "a\x1B[2Jb", ControlCharacters::Replace,
                     "a" + kReplacement + "[2Jb"}),
     [](const auto& info) { return info.param.name; });
+
+// A locale's language, and the character set text is typed in.
+struct LocaleCase {
+    const char* locale;  // LC_ALL
+    Language language;
+    std::string typed;  // 한글, in the locale's character set
+};
+
+class LocaleTest : public ::testing::TestWithParam<LocaleCase> {
+protected:
+    void SetUp() override {
+        if (const char* all = std::getenv("LC_ALL")) saved_ = all;
+        setenv("LC_ALL", GetParam().locale, 1);
+    }
+    void TearDown() override { saved_ ? setenv("LC_ALL", saved_->c_str(), 1) : unsetenv("LC_ALL"); }
+
+private:
+    std::optional<std::string> saved_;
+};
+
+TEST_P(LocaleTest, LanguageAndTypedText) {
+    EXPECT_EQ(GetParam().language, UserLanguage());
+    TextField text;
+    EXPECT_EQ(TypedText::Taken, EncodeTypedText(GetParam().typed, text));
+    EXPECT_EQ("\xC7\xD1\xB1\xDB", std::string(text.data()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Locales, LocaleTest,
+                         ::testing::Values(LocaleCase{"ko_KR.UTF-8", Language::Korean, "한글"},
+                                           LocaleCase{"kok_IN.UTF-8", Language::English, "한글"},
+                                           LocaleCase{"ko_KR.EUC-KR", Language::English,
+                                                      "\xC7\xD1\xB1\xDB"}),
+                         [](const auto& info) {
+                             std::string name = info.param.locale;
+                             std::erase_if(name, [](char c) { return !std::isalnum(c); });
+                             return name;
+                         });
+
+// Whether the heap holds `bytes`, in memory in use or freed. It allocates
+// nothing, so that no freed block is taken and written over first.
+bool HeapHolds(const void* bytes, std::size_t size) {
+    std::array<char, 65536> maps{};
+    const int file = open("/proc/self/maps", O_RDONLY);
+    std::size_t length = 0;
+    for (ssize_t got = 1; file >= 0 && got > 0 && length + 1 < maps.size(); length += got)
+        got = std::max<ssize_t>(read(file, &maps[length], maps.size() - 1 - length), 0);
+    if (file >= 0) close(file);
+    const char* heap = std::strstr(maps.data(), "[heap]");
+    if (!heap) return false;
+    while (heap > maps.data() && heap[-1] != '\n') --heap;
+    std::uintptr_t begin = 0, end = 0;
+    if (std::sscanf(heap, "%" SCNxPTR "-%" SCNxPTR, &begin, &end) != 2) return false;
+    return memmem(reinterpret_cast<const void*>(begin), end - begin, bytes, size) != nullptr;
+}
+
+// glibc converts through UCS-4 in a buffer of the converter's: no copy of a
+// typed password, nor of a character of a field shown, is left there (nor
+// where it was, once freed: the password's end, which the heap's own
+// bookkeeping at the start of a freed block does not cover).
+TEST(ConverterTest, LeavesNoCopyOfWhatItConverted) {
+    static constexpr char kTyped[] = "Qz7#k9vW";  // not in the heap: only its conversions
+    std::array<char32_t, 4> typedEndUcs4;
+    std::copy(kTyped + 4, kTyped + 8, typedEndUcs4.begin());
+    TextField text;
+    ASSERT_EQ(TypedText::Taken, EncodeTypedText(std::string_view(kTyped, 8), text));
+    EXPECT_FALSE(HeapHolds(typedEndUcs4.data(), sizeof typedEndUcs4));
+
+    const TextField field{'\x94', '\xEE'};  // 뷁, U+BDC1
+    DisplayText shown;
+    DisplayField(field, ControlCharacters::Keep, shown);
+    ASSERT_EQ("뷁", std::string(shown.data()));
+    const char32_t shownUcs4 = U'뷁';
+    EXPECT_FALSE(HeapHolds(&shownUcs4, sizeof shownUcs4));
+}
 
 }  // namespace

@@ -69,15 +69,6 @@ bool Drain(int fd, std::string& into) {
     return got > 0;
 }
 
-// The process virtual-hidraw runs (keyadmin-cli), or 0.
-pid_t CommandOf(pid_t virtualHidraw) {
-    const std::string pid = std::to_string(virtualHidraw);
-    std::ifstream children("/proc/" + pid + "/task/" + pid + "/children");
-    pid_t command = 0;
-    children >> command;
-    return command;
-}
-
 int Status(int status) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
@@ -167,6 +158,14 @@ void RunWithPty(const Invocation& invocation, const std::vector<std::string>& ar
 }
 
 }  // namespace
+
+pid_t CommandOf(pid_t virtualHidraw) {
+    const std::string pid = std::to_string(virtualHidraw);
+    std::ifstream children("/proc/" + pid + "/task/" + pid + "/children");
+    pid_t command = 0;
+    children >> command;
+    return command;
+}
 
 Run RunCli(const Invocation& invocation) {
     Run run;

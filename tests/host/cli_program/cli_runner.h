@@ -3,6 +3,8 @@
 // outputs, its exit code, and the cells each key holds at the end.
 #pragma once
 
+#include <sys/types.h>
+
 #include <map>
 #include <string>
 #include <vector>
@@ -30,6 +32,10 @@ struct Invocation {
 };
 
 Run RunCli(const Invocation& invocation);
+
+// The first child of a process, or 0: the one virtual-hidraw runs
+// (keyadmin-cli).
+pid_t CommandOf(pid_t virtualHidraw);
 
 // The cells of a field (12 bytes from `base`) from a hex line.
 std::string FieldOf(const std::string& cellsHex, int base);
