@@ -13,6 +13,7 @@
 #include "output.h"
 #include "password_buffers.h"
 #include "passwords.h"
+#include "platform.h"
 #include "repair_wait.h"
 
 namespace {
@@ -170,6 +171,9 @@ void Describe(const ChangeKind& kind, const ChangeResult& result, const KeyFacts
         case ChangeOutcome::RepairPending:
             Fail(outcome, ExitCode::ChangeFailed,
                  Say(Message::RepairPendingFirst, {SerialText(PendingRepairSerial())}));
+            break;
+        case ChangeOutcome::Stopped:  // Ctrl-C while the key was read, before any write
+            Fail(outcome, ExitCode::Interrupted, Say(Message::InterruptedNothingChanged));
             break;
         case ChangeOutcome::Refused:
         case ChangeOutcome::Interrupted:
@@ -329,7 +333,7 @@ ChosenKeyChange ChangeChosenKey(const KeyFacts& key, PasswordField field,
     ExpectKeySerial(key.identity.serial);
     const ChangeResult result =
         ChangeKeyField({field, firstKeyPassword, TakeTypedNewPassword, TakeTypedConfirmation,
-                        TakeTypedCurrentKeyPassword});
+                        TakeTypedCurrentKeyPassword, [] { return !InterruptRequested(); }});
     const ChosenKeyChange change{result, result.outcome == ChangeOutcome::Interrupted
                                              ? WhatIsThereNow(key)
                                              : LostKey(key.path)};

@@ -255,6 +255,9 @@ void SetFirstKeyPassword(Run& run, const KeyFacts& key, TextField& password) {
         case ChangeOutcome::RepairPending:
             detail = Say(Message::EachRepairFirst, {SerialText(PendingRepairSerial())});
             break;
+        case ChangeOutcome::Stopped:  // Ctrl-C while the key was read: left as it was
+            detail = Say(Message::InterruptedNothingChanged);
+            break;
         default:
             detail = Say(result.outcome == ChangeOutcome::Refused ? Message::ChangeRefused
                                                                   : Message::ChangeInterrupted,

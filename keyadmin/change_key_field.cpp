@@ -117,6 +117,10 @@ ChangeResult Change(const ChangeRequest& request, const FoundKey& key) {
         return result;
     }
     if (!keyPassword) TakeTyped(request.newPassword, text.newPasswordText);
+    if (request.mayWrite && !request.mayWrite()) {
+        result.outcome = ChangeOutcome::Stopped;
+        return result;
+    }
     const WriteResult written =
         WriteNewPassword(request.field, key.serialRead ? key.serial : keyIdentity.serial);
     result.outcome = written.outcome;

@@ -91,6 +91,8 @@ int Present(OwnerWindow window, const ChangeForm& form, const ChangeResult& resu
         case ChangeOutcome::Changed:
             ReportChanged(window, form, result);
             break;
+        case ChangeOutcome::Stopped:  // the window never asks to stop
+            break;
     }
     return 1;
 }

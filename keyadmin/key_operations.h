@@ -151,6 +151,10 @@ struct ChangeRequest {
     TakeText newPassword;
     TakeText confirmation;        // key password only: the new one typed again
     TakeText currentKeyPassword;  // not asked for with FirstKeyPassword::Only
+    // Asked once every text is taken, just before the first write: false
+    // ends the change with nothing written (Stopped). None: the change goes
+    // on (the window).
+    bool (*mayWrite)() = nullptr;
 };
 
 enum class ChangeOutcome : std::uint8_t {
@@ -171,6 +175,7 @@ enum class ChangeOutcome : std::uint8_t {
                     // echoed, or when the field read back holds them)
     Interrupted,    // the key stopped answering during the writes, or while a
                     // key password's old bytes were put back
+    Stopped,        // mayWrite said no: nothing written
 };
 
 // What the changed field holds afterwards, as far as the program knows.

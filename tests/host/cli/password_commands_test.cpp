@@ -290,6 +290,41 @@ INSTANTIATE_TEST_SUITE_P(Commands, CtrlCDuringTheLookTest,
                          ::testing::Values("show-login-password", "set-key-password"),
                          [](const auto& info) { return info.index ? "SetKey" : "ShowLogin"; });
 
+// Ctrl-C pressed while a change reads the key (the tenth reply after the
+// choice comes after 2 s), every password already taken: nothing is written.
+struct CtrlCInTheChange {
+    const char* command;
+    bool initial;
+    std::vector<std::string> typed;
+};
+
+class CtrlCDuringTheChangeTest : public CliTest,
+                                 public ::testing::WithParamInterface<CtrlCInTheChange> {};
+
+TEST_P(CtrlCDuringTheChangeTest, EndsItBeforeItsFirstWrite) {
+    const CtrlCInTheChange& change = GetParam();
+    const vkey::KeyContents before =
+        (change.initial ? Fresh(kSerialA) : InUse(kSerialA)).contents();
+    std::vector<std::uint32_t> delays(4 + 1 + 9, 0);  // the choice, the presence test, 9 cells
+    delays.push_back(2000);
+    inproc::QueueReadDelays(delays);
+    Type(change.typed);
+    term::Console().interruptAtMs = fakeclock::Now() + 1000;
+    EXPECT_EQ(130, Run({change.command}));
+    EXPECT_EQ("Stopped by Ctrl-C; nothing was changed.\n", Err());
+    EXPECT_EQ(0, CellWrites());
+    EXPECT_EQ(before.cells, inproc::Devices()[0].contents().cells);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Commands, CtrlCDuringTheChangeTest,
+    ::testing::Values(CtrlCInTheChange{"set-login-password", false, {"1234", "new-pw"}},
+                      CtrlCInTheChange{"set-key-password", false, {"1234", "abcd", "abcd"}},
+                      CtrlCInTheChange{"init", true, {"abcd", "abcd"}}),
+    [](const auto& info) {
+        return std::string(info.index == 0 ? "SetLogin" : info.index == 1 ? "SetKey" : "Init");
+    });
+
 TEST_F(PasswordCommandTest, ChangeAsJson) {
     InUse(kSerialA);
     Type({"1234", "abcd", "abcd"});
