@@ -142,10 +142,6 @@ void UsePageLanguage(PageLanguage chosen) {
     language = chosen;
 }
 
-PageLanguage PageLanguageInUse() {
-    return language;
-}
-
 std::string PageText(std::string_view name) {
     for (const OwnText& text : kOwnTexts)
         if (text.name == name) return std::string(InPageLanguage(text.korean, text.english));

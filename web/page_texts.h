@@ -15,7 +15,6 @@
 enum class PageLanguage : std::uint8_t { Korean, English };
 
 void UsePageLanguage(PageLanguage language);
-PageLanguage PageLanguageInUse();
 
 // The page's own text called `name` (a data-text attribute of the page), in
 // the language in use; "" for a name it does not know.
